@@ -1,0 +1,186 @@
+/*
+ * Zarni Compress: file access, SNES address mapping, decompression and
+ * recompression of SNES game data, ROM space services and tile graphics
+ * conversions, behind a flat C interface.
+ *
+ * Conventions that hold for every export:
+ *  - Arguments and results are 32-bit integers or pointers.
+ *  - Success is 1 or a count; failure is 0. There are no error codes, no
+ *    exceptions and no messages across this interface.
+ *  - The library keeps one open file for the whole process. File services,
+ *    decoders and ROM space services act on it; encoders and graphics
+ *    conversions work on memory only.
+ *  - Every file position is a PC file offset: a byte position in the file as
+ *    it lies on disk, a 512-byte copier header included where there is one.
+ *  - Calls are not thread-safe; make one call at a time. The graphics
+ *    conversions are pure and may be called from any thread.
+ *  - A result may exceed the caller's maximum size: only what fits is copied
+ *    and the full size is still returned.
+ */
+#ifndef ZARNI_COMPRESS_H
+#define ZARNI_COMPRESS_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define ZARNI_CALL __stdcall
+#else
+#define ZARNI_CALL
+#endif
+
+#if defined(_WIN32)
+#if defined(ZARNI_BUILDING)
+#define ZARNI_API __declspec(dllexport)
+#else
+#define ZARNI_API __declspec(dllimport)
+#endif
+#else
+#define ZARNI_API __attribute__((visibility("default")))
+#endif
+
+/* Version 1.12 as a whole number (version x 100). */
+#define ZARNI_VERSION_NUMBER 112
+
+/* ---------------------------------------------------------------------------
+ * Module frame and file access
+ * ------------------------------------------------------------------------- */
+
+/* Returns 112. */
+ZARNI_API uint32_t ZARNI_CALL ZarniVersion(void);
+
+/* Opens fileName (zero-terminated 8-bit path) as the module's one open file.
+ * Any file already open is closed first, even when this call then fails.
+ * fileMode: 0 existing file read only, 1 existing file read/write,
+ *           2 created or emptied, read/write. Any other value (unsigned
+ *           comparison) is refused.
+ * Returns 1 when the file is open, 0 otherwise (no file is open then). */
+ZARNI_API uint32_t ZARNI_CALL ZarniOpenFile(const char* fileName, uint32_t fileMode);
+
+/* Closes the open file, flushing buffered writes. Returns 1, or 0 when no
+ * file was open. The open file is also closed when the library is unloaded
+ * or the process exits. */
+ZARNI_API uint32_t ZARNI_CALL ZarniCloseFile(void);
+
+/* Returns the current length of the open file in bytes, 0 when none is open. */
+ZARNI_API uint32_t ZARNI_CALL ZarniGetFileSize(void);
+
+/* Reads size bytes into destination, from fileOffset when seek is non-zero,
+ * else from the current position. Returns 1 even when the end of the file
+ * cuts the read short (unread bytes of destination keep their contents);
+ * 0 when no file is open or destination is null. */
+ZARNI_API uint32_t ZARNI_CALL ZarniReadFile(void* destination, uint32_t size,
+                                            uint32_t fileOffset, int32_t seek);
+
+/* Writes size bytes from source, at fileOffset when seek is non-zero, else at
+ * the current position. Returns 1 (short writes are not reported); 0 when no
+ * file is open, source is null or the file was opened read only (mode 0). */
+ZARNI_API uint32_t ZARNI_CALL ZarniWriteFile(const void* source, uint32_t size,
+                                             uint32_t fileOffset, int32_t seek);
+
+/* ---------------------------------------------------------------------------
+ * SNES address mapping (pure; no open file needed)
+ * mappingKind: 1 LoROM, 2 HiROM, 4 extended HiROM; any other kind gives 0.
+ * headerFlag: non-zero when a 512-byte copier header precedes the ROM data.
+ * Arithmetic is unsigned 32-bit and wraps; nothing is range-checked.
+ * ------------------------------------------------------------------------- */
+
+/* SNES bus address ($BB:OOOO as 0xBBOOOO) to PC file offset. */
+ZARNI_API uint32_t ZARNI_CALL ZarniSNEStoPC(uint32_t snesAddress, uint32_t mappingKind,
+                                            int32_t headerFlag);
+
+/* PC file offset to SNES bus address. */
+ZARNI_API uint32_t ZARNI_CALL ZarniPCtoSNES(uint32_t pcOffset, uint32_t mappingKind,
+                                            int32_t headerFlag);
+
+/* ---------------------------------------------------------------------------
+ * Decompression and recompression
+ * Formats: 0 and 1 (LZ; copy positions low/high byte first; formatFlag adds
+ * the 4-to-3 bit-plane tile packing), 2, 3, 4 (LZ families), 100 and 101
+ * (run length, with and without end marker). No block exceeds 65,536 bytes.
+ * ------------------------------------------------------------------------- */
+
+/* Decodes the stream at fileOffset of the open file.
+ * destination: at least maxSize bytes, or null to only measure.
+ * endOffsetOut: null, or receives the offset just past the last byte read.
+ * Returns the decoded length (which may exceed maxSize; only maxSize bytes are
+ * copied). A stream that breaks a limit ends early and returns what was
+ * produced. Returns 0, without writing endOffsetOut, when no file is open,
+ * memory is short or the format is unknown. Reading stops at the end of the
+ * file. Safe on any bytes. */
+ZARNI_API uint32_t ZARNI_CALL ZarniDecompress(void* destination, uint32_t fileOffset,
+                                              uint32_t maxSize, uint32_t format,
+                                              uint32_t formatFlag, uint32_t* endOffsetOut);
+
+/* Encodes size bytes of source.
+ * destination: at least maxSize bytes, or null to only measure.
+ * Formats 0 and 1 with formatFlag set pack source in place first (the
+ * caller's buffer keeps the packed bytes).
+ * Returns the length of the whole stream including its end marker, which may
+ * exceed maxSize (only maxSize bytes are copied); 0 when source is null, the
+ * format is unknown, the input is too short for the format (below 2 bytes for
+ * the LZ formats), larger than 65,536 bytes, or its stream would pass 65,536
+ * bytes. */
+ZARNI_API uint32_t ZARNI_CALL ZarniRecompress(void* source, void* destination, uint32_t size,
+                                              uint32_t maxSize, uint32_t format,
+                                              uint32_t formatFlag);
+
+/* ---------------------------------------------------------------------------
+ * ROM space services (act on the open file; header size H = file size & 0x200)
+ * ------------------------------------------------------------------------- */
+
+/* Writes size zero bytes at fileOffset (growing the file if needed).
+ * Returns 1, or 0 when no file is open, size is 0 or the file is read only. */
+ZARNI_API uint32_t ZARNI_CALL ZarniEraseArea(uint32_t fileOffset, uint32_t size);
+
+/* Grows the ROM to megabits x 0x20000 bytes (plus H) with zero bytes and sets
+ * the internal header's size byte where its checksum pair ORs to 0xFFFF.
+ * Returns the ROM size in megabits afterwards (the current size, unchanged,
+ * when it is already as large); 0 when no file is open, megabits > 32, or
+ * growth is needed on a read-only file. */
+ZARNI_API uint32_t ZARNI_CALL ZarniExpandROM(uint32_t megabits);
+
+/* Returns the lowest file offset in [startOffset, endOffset) where size zero
+ * bytes begin (within one bank unless mappingKind is 0); 0 when there is
+ * none or no file is open. */
+ZARNI_API uint32_t ZARNI_CALL ZarniVerifyFreeSpace(uint32_t startOffset, uint32_t endOffset,
+                                                   uint32_t size, uint32_t mappingKind);
+
+/* ---------------------------------------------------------------------------
+ * Tile graphics conversions (pure functions)
+ * ------------------------------------------------------------------------- */
+
+/* Planar tiles (8 x bitsPerPixel bytes each) to pixel maps (64 bytes each).
+ * Returns 1; 0 when a pointer is null, the pointers are equal or the depth is
+ * not 1 to 8. */
+ZARNI_API uint32_t ZARNI_CALL ZarniCreatePixelMap(const void* source, void* destination,
+                                                  uint32_t numTiles, uint32_t bitsPerPixel);
+
+/* Pixel maps to planar tiles; the exact reverse. Same results. */
+ZARNI_API uint32_t ZARNI_CALL ZarniCreateBppMap(const void* source, void* destination,
+                                                uint32_t numTiles, uint32_t bitsPerPixel);
+
+/* SNES 15-bit colour (red bits 0-4) to 0x00RRGGBB. */
+ZARNI_API uint32_t ZARNI_CALL ZarniSNEStoPCRGB(uint32_t snesColour);
+
+/* 0x00RRGGBB to SNES 15-bit colour, rounding half up, saturating at 31. */
+ZARNI_API uint32_t ZARNI_CALL ZarniPCtoSNESRGB(uint32_t pcColour);
+
+/* Draws one 8 x 8 tile of pixelMap (64 bytes a tile) into destination
+ * (width x height PC colours) at (displayX, displayY), with the tile entry's
+ * flips, palette and priority and the render option bits.
+ * Returns 1 when drawn; 0 when refused (null destination or palette, tile
+ * wholly outside, width or height not positive, priority not allowed). */
+ZARNI_API uint32_t ZARNI_CALL ZarniRender8x8(uint32_t* destination, int32_t width,
+                                             int32_t height, int32_t displayX, int32_t displayY,
+                                             const uint8_t* pixelMap, const uint32_t* palette,
+                                             uint32_t tileEntry, uint32_t renderOptions);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* ZARNI_COMPRESS_H */

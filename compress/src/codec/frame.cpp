@@ -1,0 +1,94 @@
+#include "frame.h"
+
+#include <cstdlib>
+#include <memory>
+#include <new>
+
+#include "../module_state.h"
+#include "zarni_compress.h"
+
+namespace zarni::codec {
+namespace {
+
+struct FormatEntry {
+    uint32_t format;
+    DecodeFn decode;
+    EncodeFn encode;
+    int switch1;  // -1: taken from formatFlag
+    int switch2;
+};
+
+constexpr FormatEntry kFormats[] = {
+    {0, decodeFormat01, encodeFormat01, -1, 0},
+    {1, decodeFormat01, encodeFormat01, -1, 1},
+    {2, decodeFormat2, encodeFormat2, 0, 0},
+    {3, decodeFormat3, encodeFormat3, 0, 0},
+    {4, decodeFormat4, encodeFormat4, 0, 0},
+    {100, decodeFormat100, encodeFormat100, 2, 1},
+    {101, decodeFormat100, encodeFormat100, 3, 1},
+};
+
+const FormatEntry* findFormat(uint32_t format) {
+    for (const auto& e : kFormats)
+        if (e.format == format) return &e;
+    return nullptr;
+}
+
+int firstSwitch(const FormatEntry& e, uint32_t formatFlag) {
+    return e.switch1 >= 0 ? e.switch1 : (formatFlag != 0 ? 1 : 0);
+}
+
+struct FreeDeleter {
+    void operator()(uint8_t* p) const { std::free(p); }
+};
+
+}  // namespace
+}  // namespace zarni::codec
+
+using namespace zarni::codec;
+
+extern "C" {
+
+ZARNI_API uint32_t ZARNI_CALL ZarniDecompress(void* destination, uint32_t fileOffset,
+                                              uint32_t maxSize, uint32_t format,
+                                              uint32_t formatFlag, uint32_t* endOffsetOut) {
+    auto& state = zarni::moduleState();
+    if (!state.file) return 0;
+    const FormatEntry* entry = findFormat(format);
+    if (!entry) return 0;
+    // Zero-filled, so copies from bytes no command wrote read zeros.
+    std::unique_ptr<uint8_t, FreeDeleter> work(static_cast<uint8_t*>(std::calloc(kBufferSize, 1)));
+    if (!work) return 0;
+
+    std::clearerr(state.file);
+    zarni::seekOpenFile(fileOffset);
+    ByteReader reader(state.file, fileOffset);
+    DecoderFrame frame(work.get(), reader, maxSize, firstSwitch(*entry, formatFlag),
+                       entry->switch2);
+    entry->decode(frame);
+
+    if (destination) std::memcpy(destination, work.get(), frame.length < maxSize ? frame.length : maxSize);
+    if (endOffsetOut) *endOffsetOut = reader.position();
+    return frame.length;
+}
+
+ZARNI_API uint32_t ZARNI_CALL ZarniRecompress(void* source, void* destination, uint32_t size,
+                                              uint32_t maxSize, uint32_t format,
+                                              uint32_t formatFlag) {
+    if (!source) return 0;
+    const FormatEntry* entry = findFormat(format);
+    if (!entry) return 0;
+    // Positions have 16 bits and no decoder produces more than 64 KiB.
+    if (size > kBufferSize) return 0;
+    std::unique_ptr<uint8_t, FreeDeleter> work(static_cast<uint8_t*>(std::malloc(kBufferSize)));
+    if (!work) return 0;
+
+    EncoderFrame frame(work.get(), firstSwitch(*entry, formatFlag), entry->switch2);
+    entry->encode(frame, static_cast<uint8_t*>(source), size);
+    if (!frame.go) return 0;
+
+    if (destination) std::memcpy(destination, work.get(), frame.length < maxSize ? frame.length : maxSize);
+    return frame.length;
+}
+
+}  // extern "C"

@@ -1,0 +1,149 @@
+// The frames shared by every decoder and encoder: the 64 KiB output buffer
+// with its limit, the continue flag, the byte reader over the open file and
+// the two variant switches chosen by the format dispatch.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace zarni::codec {
+
+constexpr uint32_t kBufferSize = 0x10000;
+
+// Reads the stream from the open file and counts the position. The end of the
+// file stops decoding: what the stream would hold beyond it is not defined.
+class ByteReader {
+public:
+    ByteReader(std::FILE* file, uint32_t position) : file_(file), position_(position) {}
+
+    bool next(uint8_t& value) {
+#if defined(_WIN32)
+        int c = std::getc(file_);
+#else
+        int c = getc_unlocked(file_);
+#endif
+        if (c == EOF) return false;
+        value = static_cast<uint8_t>(c);
+        ++position_;
+        return true;
+    }
+
+    // Returns how many bytes arrived.
+    uint32_t block(uint8_t* destination, uint32_t count) {
+        auto got = static_cast<uint32_t>(std::fread(destination, 1, count, file_));
+        position_ += got;
+        return got;
+    }
+
+    uint32_t position() const { return position_; }
+
+private:
+    std::FILE* file_;
+    uint32_t position_;
+};
+
+struct DecoderFrame {
+    uint8_t* out;
+    uint32_t length = 0;
+    bool go = true;
+    ByteReader& in;
+    uint32_t maxSize;
+    int switch1;
+    int switch2;
+
+    DecoderFrame(uint8_t* buffer, ByteReader& reader, uint32_t max, int s1, int s2)
+        : out(buffer), in(reader), maxSize(max), switch1(s1), switch2(s2) {}
+
+    // One byte of the stream; the end of the file ends decoding.
+    bool read(uint8_t& value) {
+        if (!in.next(value)) go = false;
+        return go;
+    }
+
+    // Stream bytes straight into the output; the caller has checked the room.
+    void readInto(uint32_t count) {
+        uint32_t got = in.block(out + length, count);
+        length += got;
+        if (got < count) go = false;
+    }
+
+    bool fits(uint32_t count) const { return length + count <= kBufferSize; }
+
+    // Every single byte written checks the limit first.
+    bool put(uint8_t value) {
+        if (length >= kBufferSize) {
+            go = false;
+            return false;
+        }
+        out[length++] = value;
+        return true;
+    }
+
+    void fill(uint8_t value, uint32_t count) {
+        for (uint32_t i = 0; i < count && put(value); ++i) {
+        }
+    }
+
+    void wordFill(uint8_t v0, uint8_t v1, uint32_t count) {
+        for (uint32_t i = 0; i < count && put((i & 1) ? v1 : v0); ++i) {
+        }
+    }
+
+    void increasingFill(uint8_t value, uint32_t count) {
+        for (uint32_t i = 0; i < count && put(static_cast<uint8_t>(value + i)); ++i) {
+        }
+    }
+
+    // Byte by byte in increasing position, so an overlapping source repeats
+    // what the copy itself writes. The caller has checked the source range.
+    void copy(uint32_t source, uint32_t count, uint8_t xorMask) {
+        for (uint32_t i = 0; i < count && put(out[source + i] ^ xorMask); ++i) {
+        }
+    }
+};
+
+struct EncoderFrame {
+    uint8_t* out;
+    uint32_t length = 0;
+    bool go = true;
+    int switch1;
+    int switch2;
+
+    EncoderFrame(uint8_t* buffer, int s1, int s2) : out(buffer), switch1(s1), switch2(s2) {}
+
+    void put(uint8_t value) {
+        if (length >= kBufferSize) {
+            go = false;
+            return;
+        }
+        out[length++] = value;
+    }
+
+    // A block that does not fit is not written at all.
+    void putBlock(const uint8_t* bytes, uint32_t count) {
+        if (length + count > kBufferSize) {
+            go = false;
+            return;
+        }
+        std::memcpy(out + length, bytes, count);
+        length += count;
+    }
+};
+
+using DecodeFn = void (*)(DecoderFrame&);
+// Encoders may rewrite data in place (formats 0 and 1 pack tiles there).
+using EncodeFn = void (*)(EncoderFrame&, uint8_t* data, uint32_t size);
+
+void decodeFormat4(DecoderFrame& f);
+void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size);
+void decodeFormat01(DecoderFrame& f);
+void encodeFormat01(EncoderFrame& f, uint8_t* data, uint32_t size);
+void decodeFormat100(DecoderFrame& f);
+void encodeFormat100(EncoderFrame& f, uint8_t* data, uint32_t size);
+void decodeFormat2(DecoderFrame& f);
+void encodeFormat2(EncoderFrame& f, uint8_t* data, uint32_t size);
+void decodeFormat3(DecoderFrame& f);
+void encodeFormat3(EncoderFrame& f, uint8_t* data, uint32_t size);
+
+}  // namespace zarni::codec

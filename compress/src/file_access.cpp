@@ -1,0 +1,109 @@
+#include <cstdio>
+
+#include "module_state.h"
+#include "zarni_compress.h"
+
+namespace zarni {
+namespace {
+
+// Closes the file when the library is unloaded or the process exits, so that
+// buffered writes reach the disk.
+struct StateOwner {
+    ModuleState state;
+    ~StateOwner() {
+        if (state.file) {
+            std::fclose(state.file);
+            state.file = nullptr;
+        }
+    }
+};
+
+StateOwner owner;
+
+}  // namespace
+
+ModuleState& moduleState() { return owner.state; }
+
+bool seekOpenFile(uint32_t fileOffset) {
+#if defined(_WIN32)
+    return _fseeki64(owner.state.file, static_cast<long long>(fileOffset), SEEK_SET) == 0;
+#else
+    return fseeko(owner.state.file, static_cast<off_t>(fileOffset), SEEK_SET) == 0;
+#endif
+}
+
+uint32_t openFileSize() {
+    std::FILE* f = owner.state.file;
+    if (!f) return 0;
+    std::fflush(f);
+#if defined(_WIN32)
+    long long here = _ftelli64(f);
+    _fseeki64(f, 0, SEEK_END);
+    long long size = _ftelli64(f);
+    _fseeki64(f, here, SEEK_SET);
+#else
+    off_t here = ftello(f);
+    fseeko(f, 0, SEEK_END);
+    off_t size = ftello(f);
+    fseeko(f, here, SEEK_SET);
+#endif
+    return size < 0 ? 0 : static_cast<uint32_t>(size);
+}
+
+}  // namespace zarni
+
+using zarni::moduleState;
+
+extern "C" {
+
+ZARNI_API uint32_t ZARNI_CALL ZarniVersion(void) { return ZARNI_VERSION_NUMBER; }
+
+ZARNI_API uint32_t ZARNI_CALL ZarniCloseFile(void) {
+    auto& s = moduleState();
+    if (!s.file) return 0;
+    std::fclose(s.file);
+    s.file = nullptr;
+    return 1;
+}
+
+ZARNI_API uint32_t ZARNI_CALL ZarniOpenFile(const char* fileName, uint32_t fileMode) {
+    ZarniCloseFile();
+    if (fileMode > 2) return 0;
+    auto& s = moduleState();
+    s.writePermitted = fileMode != 0;
+    if (!fileName) return 0;
+    static const char* const modes[] = {"rb", "r+b", "w+b"};
+    s.file = std::fopen(fileName, modes[fileMode]);
+    return s.file ? 1 : 0;
+}
+
+ZARNI_API uint32_t ZARNI_CALL ZarniGetFileSize(void) { return zarni::openFileSize(); }
+
+ZARNI_API uint32_t ZARNI_CALL ZarniReadFile(void* destination, uint32_t size, uint32_t fileOffset,
+                                            int32_t seek) {
+    auto& s = moduleState();
+    if (!s.file || !destination) return 0;
+    if (seek != 0) zarni::seekOpenFile(fileOffset);
+    // A stream that hit the end must still be able to read after a later seek.
+    std::clearerr(s.file);
+    std::fread(destination, 1, size, s.file);
+    return 1;
+}
+
+ZARNI_API uint32_t ZARNI_CALL ZarniWriteFile(const void* source, uint32_t size,
+                                             uint32_t fileOffset, int32_t seek) {
+    auto& s = moduleState();
+    if (!s.file || !source || !s.writePermitted) return 0;
+    if (seek != 0) {
+        zarni::seekOpenFile(fileOffset);
+    } else {
+        // C streams need a positioning call between a read and a write.
+        std::fseek(s.file, 0, SEEK_CUR);
+    }
+    std::fwrite(source, 1, size, s.file);
+    // Reads that follow need the same, so leave the stream positioned.
+    std::fflush(s.file);
+    return 1;
+}
+
+}  // extern "C"
