@@ -1,0 +1,161 @@
+// The editing state machine: the draw and select tools, the selection
+// rectangle, the floating block, the block clipboard and the keyboard
+// commands, all in map pixels (8 per cell, 1024 x 1024 for the whole map).
+// The map view forwards mouse events here and draws the state it reads back;
+// nothing here knows about windows, so the whole behaviour is testable.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "core/open_rom.h"
+#include "core/rom_layout.h"
+
+namespace korvale {
+
+class History;
+
+enum MouseButton : int { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
+enum ToolIndex : int { kDrawTool = 0, kSelectTool = 2 };
+enum ClipIndex : int { kClipCopy = 0, kClipPaste = 1, kClipNone = 2, kClipCut = 3 };
+// Shift bits of a key press.
+enum KeyShift : int { kShiftKey = 1, kCtrlKey = 2, kAltKey = 4 };
+
+// Key codes that act (the platform's virtual-key numbers).
+enum KeyCode : int {
+    kKeyDelete = 46,
+    kKeyC = 67,
+    kKeyV = 86,
+    kKeyA = 65,
+    kKeyX = 88,
+    kKeyPageDown = 34,
+    kKeyPageUp = 33,
+};
+
+// What a page key asks the window to do after the unsaved-changes question.
+enum class PageCommand { None, NextTrack, PreviousTrack, NextLevel, PreviousLevel };
+
+struct PixelRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+
+using BlockBuffer = std::array<uint8_t, layout::kMapCells>;  // index dx + 128 * dy
+
+// Cell of a pointer position: rounded to the nearest pixel, then divided
+// truncating toward zero, so pixels -1 to -7 still lie in row or column 0.
+int cellOf(double pixel);
+
+class EditTools {
+public:
+    explicit EditTools(RomSession& session);
+
+    // Undo history to mark steps in (optional).
+    void setHistory(History* history) { history_ = history; }
+
+    // Called after every change of the state below, for the view to follow.
+    std::function<void()> onStateChanged;
+
+    // --- model state shown by the palette ---
+    uint8_t leftTile() const { return leftTile_; }    // llseltile; 1 at start
+    uint8_t rightTile() const { return rightTile_; }  // lrseltile; 0 at start
+    void setLeftTile(uint8_t tile);
+    void setRightTile(uint8_t tile);
+
+    int curtool() const { return curtool_; }
+    // The state part of choosing a tool; the palette highlights and sets the pointer.
+    void ctool_Click(int index);
+
+    // --- mouse over the map view, in map pixels ---
+    void picture2_MouseDown(int button, double x, double y);
+    void picture2_MouseMove(int buttons, double x, double y);
+    void picture2_MouseUp(int button, double x, double y);
+
+    // --- mouse over the floating picture, relative to its top-left corner ---
+    void pcarrier_MouseDown(int button, double x, double y);
+    void pcarrier_MouseMove(int buttons, double x, double y);
+    void pcarrier_MouseUp(int button, double x, double y);
+
+    // Drops nothing: hides the selection, discards a floating block (its
+    // source keeps the right-button tile), disables copy and cut, and chooses
+    // the select tool. The clipboard and paste stay.
+    void ResetTools();
+
+    bool clipEnabled(int index) const;
+    // Copy, paste or cut when that button is enabled. Paste floats the
+    // clipboard at map pixel (viewLeft, viewTop), the view's top-left corner.
+    void clip_Click(int index, int viewLeft = 0, int viewTop = 0);
+
+    // Delete and the Ctrl shortcuts act here (and report None); the page keys
+    // are returned for the window, which asks the question and loads.
+    PageCommand Form_KeyDown(int keyCode, int shift, int viewLeft = 0, int viewTop = 0);
+
+    // --- state the view draws ---
+    const std::string& statusText() const { return statusText_; }  // "X: 12, Y: 5"
+    std::optional<uint8_t> pointerTile() const { return pointerTile_; }  // mseltile
+    bool selectionVisible() const { return selectionVisible_; }
+    const PixelRect& selection() const { return selection_; }  // shselect
+    bool blockfloat() const { return blockfloat_; }
+    const PixelRect& carrier() const { return carrier_; }  // pcarrier, in map pixels
+    bool carrierPressed() const { return carrierPressed_; }  // normal colours while held
+    bool justdropped() const { return justdropped_; }
+
+    const BlockBuffer& blockbuf() const { return blockbuf_; }
+    int blockx() const { return blockx_; }
+    int blocky() const { return blocky_; }
+    int blockw() const { return blockw_; }
+    int blockh() const { return blockh_; }
+    const BlockBuffer& clipbuf() const { return clipbuf_; }
+    int clipw() const { return clipw_; }
+    int cliph() const { return cliph_; }
+    int anchorx() const { return anchorx_; }
+    int anchory() const { return anchory_; }
+    int grabx() const { return grabx_; }
+    int graby() const { return graby_; }
+
+    // Undo support: removes the floating block and its picture without
+    // writing it anywhere (the history restores the map itself).
+    void discardFloatingBlock();
+
+private:
+    void startSelection(int cx, int cy);
+    void stretchSelection(int cx, int cy);
+    void lift();
+    void drop();
+    void copy();
+    void paste(int viewLeft, int viewTop);
+    void cut();
+    void pressOnMap(int button, double x, double y);
+    void setStatus(int cx, int cy);
+    void notify();
+
+    RomSession& session_;
+    History* history_ = nullptr;
+
+    uint8_t leftTile_ = 1;
+    uint8_t rightTile_ = 0;
+    int curtool_ = kSelectTool;
+    bool blockfloat_ = false;
+    bool justdropped_ = false;
+    int anchorx_ = 0, anchory_ = 0;
+    bool selectionVisible_ = false;
+    PixelRect selection_{};
+    PixelRect carrier_{};
+    bool carrierPressed_ = false;
+    bool clipEnabled_[4] = {false, false, false, false};
+    BlockBuffer blockbuf_{};
+    BlockBuffer clipbuf_{};
+    int blockx_ = 0, blocky_ = 0, blockw_ = 0, blockh_ = 0;
+    int clipw_ = 0, cliph_ = 0;
+    int grabx_ = 0, graby_ = 0;
+    std::string statusText_;
+    std::optional<uint8_t> pointerTile_;
+};
+
+}  // namespace korvale

@@ -1,0 +1,26 @@
+// Track files (.mkt): the 16,384 map bytes, row by row, then the theme byte
+// (tile set number x 2). No header, no checksum.
+#pragma once
+
+#include <string>
+
+#include "core/open_rom.h"
+#include "core/track_map.h"
+#include "core/zarni_binding.h"
+
+namespace korvale {
+
+struct TrackFile {
+    TrackMap::Cells cells{};
+    uint8_t theme = 0;
+};
+
+// Reads the first 16,385 bytes. CannotOpen when it cannot be opened,
+// BadTrackFile when it is shorter or its theme byte is 16 or more.
+Outcome readTrackFile(ZarniBinding& zarni, const std::string& path, TrackFile& out);
+
+// Creates or empties the file and writes both parts; CannotWrite when the
+// file cannot be created or is not 16,385 bytes afterwards.
+Outcome writeTrackFile(ZarniBinding& zarni, const std::string& path, const TrackFile& file);
+
+}  // namespace korvale
