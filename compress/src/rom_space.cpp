@@ -1,8 +1,161 @@
-// Not written yet: every service fails.
+// Erasing, growing and searching the open ROM file. Everything here speaks in
+// file offsets; the copier header is recognised by bit 9 of the file size.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "module_state.h"
 #include "zarni_compress.h"
 
-extern "C" {
-ZARNI_API uint32_t ZARNI_CALL ZarniEraseArea(uint32_t, uint32_t) { return 0; }
-ZARNI_API uint32_t ZARNI_CALL ZarniExpandROM(uint32_t) { return 0; }
-ZARNI_API uint32_t ZARNI_CALL ZarniVerifyFreeSpace(uint32_t, uint32_t, uint32_t, uint32_t) { return 0; }
+namespace {
+
+constexpr uint32_t kMegabit = 0x20000;
+constexpr uint32_t kMaxMegabits = 32;
+constexpr uint32_t kWorkBufferSize = 0x10000;
+
+uint32_t headerSize(uint32_t fileSize) {
+    return fileSize & 0x200u;
 }
+
+// Size byte of the cartridge header for a ROM of the given size.
+uint8_t romSizeByte(uint32_t megabits) {
+    if (megabits <= 3) return 8;
+    if (megabits <= 7) return 9;
+    if (megabits <= 9) return 10;
+    if (megabits <= 20) return 11;
+    return 12;
+}
+
+// Little-endian word at offset; bytes beyond the end of the file read as 0.
+uint16_t readWord(uint32_t offset, uint32_t fileSize) {
+    uint8_t bytes[2] = {0, 0};
+    if (offset < fileSize) {
+        std::FILE* f = zarni::moduleState().file;
+        zarni::seekOpenFile(offset);
+        std::clearerr(f);
+        const size_t wanted = fileSize - offset < 2 ? 1 : 2;
+        if (std::fread(bytes, 1, wanted, f) != wanted) bytes[0] = bytes[1] = 0;
+    }
+    return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+
+// Writes the size byte at base + 0x17 when the checksum and its complement
+// at base + 0x1E / base + 0x1C look like a real cartridge header.
+void updateSizeByte(uint32_t base, uint8_t sizeByte, uint32_t fileSize) {
+    const uint16_t checksum = readWord(base + 0x1E, fileSize);
+    const uint16_t complement = readWord(base + 0x1C, fileSize);
+    if ((checksum | complement) != 0xFFFF) return;
+    std::FILE* f = zarni::moduleState().file;
+    zarni::seekOpenFile(base + 0x17);
+    std::fputc(sizeByte, f);
+    std::fflush(f);
+}
+
+bool writeZeros(std::FILE* f, uint32_t size) {
+    // One write when the whole zero block can be had; calloc lets the system
+    // hand out zero pages lazily.
+    if (void* block = std::calloc(size, 1)) {
+        const bool ok = std::fwrite(block, 1, size, f) == size;
+        std::free(block);
+        return ok;
+    }
+    static const uint8_t zeros[4096] = {};
+    while (size > 0) {
+        const uint32_t n = std::min<uint32_t>(size, sizeof zeros);
+        if (std::fwrite(zeros, 1, n, f) != n) return false;
+        size -= n;
+    }
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+ZARNI_API uint32_t ZARNI_CALL ZarniEraseArea(uint32_t fileOffset, uint32_t size) {
+    auto& s = zarni::moduleState();
+    if (!s.file || size == 0 || !s.writePermitted) return 0;
+    // Offsets are 32-bit: an area reaching past 4 GiB could never be addressed.
+    if (static_cast<uint64_t>(fileOffset) + size > 0x100000000ull) return 0;
+    if (!zarni::seekOpenFile(fileOffset)) return 0;
+    std::clearerr(s.file);
+    bool ok = writeZeros(s.file, size);
+    ok = std::fflush(s.file) == 0 && ok;
+    std::clearerr(s.file);
+    return ok ? 1 : 0;
+}
+
+ZARNI_API uint32_t ZARNI_CALL ZarniExpandROM(uint32_t megabits) {
+    auto& s = zarni::moduleState();
+    if (!s.file || megabits > kMaxMegabits) return 0;
+    const uint32_t fileSize = zarni::openFileSize();
+    const uint32_t h = headerSize(fileSize);
+    const uint32_t wanted = megabits * kMegabit;
+    const uint32_t current = fileSize - h;
+    if (wanted <= current) return current / kMegabit;
+    if (!s.writePermitted) return 0;
+
+    // A ROM that did not grow must not be reported as grown.
+    if (!ZarniEraseArea(fileSize, wanted - current)) return 0;
+    const uint32_t newSize = zarni::openFileSize();
+    if (newSize != wanted + h) return 0;
+
+    const uint8_t sizeByte = romSizeByte(megabits);
+    updateSizeByte(h + 0x7FC0, sizeByte, newSize);  // LoROM header
+    updateSizeByte(h + 0xFFC0, sizeByte, newSize);  // HiROM header
+    return megabits;
+}
+
+ZARNI_API uint32_t ZARNI_CALL ZarniVerifyFreeSpace(uint32_t startOffset, uint32_t endOffset,
+                                                   uint32_t size, uint32_t mappingKind) {
+    auto& s = zarni::moduleState();
+    if (!s.file) return 0;
+    const uint32_t fileSize = zarni::openFileSize();
+    const uint32_t h = headerSize(fileSize);
+
+    uint64_t start = startOffset == 0 ? 1 : startOffset;  // 0 is the failure result
+    if (mappingKind != 0 && start < h) start = h;
+    const uint64_t end = std::min(endOffset, fileSize);
+    if (start + size > end) return 0;
+
+    // Banks are counted from the end of the copier header; other kinds cut
+    // pieces from the search's own start.
+    uint64_t pieceLength = 0x10000;
+    uint64_t pieceStart = start;
+    if (mappingKind == 1) {
+        pieceLength = 0x8000;
+        pieceStart = h + ((start - h) & ~(pieceLength - 1));
+    } else if (mappingKind == 2 || mappingKind == 4) {
+        pieceStart = h + ((start - h) & ~(pieceLength - 1));
+    }
+
+    uint8_t buffer[kWorkBufferSize];
+    uint64_t candidate = start;
+    uint64_t position = start;
+    while (pieceStart < end) {
+        const uint64_t pieceEnd = std::min(pieceStart + pieceLength, end);
+        const size_t length = static_cast<size_t>(pieceEnd - position);
+        zarni::seekOpenFile(static_cast<uint32_t>(position));
+        std::clearerr(s.file);
+        const size_t got = std::fread(buffer, 1, length, s.file);
+        // Bytes the file did not deliver are not free.
+        std::fill(buffer + got, buffer + length, uint8_t{0xFF});
+
+        size_t i = 0;
+        while (i < length) {
+            while (i < length && buffer[i] == 0) ++i;
+            if (position + i - candidate >= size) return static_cast<uint32_t>(candidate);
+            if (i == length) break;
+            while (i < length && buffer[i] != 0) ++i;
+            candidate = position + i;
+        }
+
+        if (mappingKind != 0) candidate = pieceEnd;  // a run never spans two banks
+        position = pieceEnd;
+        pieceStart += pieceLength;
+    }
+    return 0;
+}
+
+}  // extern "C"
