@@ -1,0 +1,56 @@
+// frmTileSet, the "Tools" window: tool buttons, clipboard buttons, the tile
+// sheet to choose the left and right tiles from, pointer previews, four tile
+// slots, Swap and Transform.
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+#include "core/edit_tools.h"
+#include "core/history.h"
+#include "core/open_rom.h"
+#include "ui/tile_cache.h"
+
+class QLabel;
+class QPushButton;
+
+namespace korvale {
+
+class TilePalette : public QWidget {
+    Q_OBJECT
+public:
+    TilePalette(RomSession& session, EditTools& tools, TileCache& tiles, History* history,
+                QWidget* parent = nullptr);
+
+    // Highlights button `index` (yellow; the others light grey), sets the
+    // tool in the core and emits toolChanged so the map view sets its pointer.
+    void ctool_Click(int index);
+    // Emits clipRequested(index) when that clip button is enabled; the main
+    // window supplies the view's top-left corner and calls the core.
+    void clip_Click(int index);
+
+    // Follows the core's state: clip buttons' enabled state, the left/right
+    // tile labels and pictures, the map-tile preview (mseltile/lmseltile).
+    void refreshFromTools();
+    // A new tile set was loaded: show its sheet in tsetprev.
+    void showSheet();
+
+    // Tile number stored in slot 0..3 (ts1seltile, ts2seltile, tdseltile,
+    // tsseltile); -1 when nothing was stored (reads as tile 0 in Swap and
+    // Transform).
+    int slotTile(int slot) const;
+
+    // The palette's own handlers, public for the window and for tests.
+    void tileyank(int slot, int button);
+    void cmdswap_Click();
+    void cmdTransform_Click();
+
+signals:
+    void toolChanged(int index);
+    void clipRequested(int index);
+    // Swap or Transform rewrote the map: the main window runs redrawtrack.
+    void mapRewritten();
+};
+
+}  // namespace korvale
