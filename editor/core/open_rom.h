@@ -40,7 +40,8 @@ enum class Status {
     Cancelled,        // an empty answer: nothing was done
     LibraryMissing,   // detail: the binding's message naming the library
     CannotOpen,       // detail: the file name
-    CannotRead,       // detail: the file name (too short for what was read)
+    CannotRead,       // detail: the file name (too short for what was read, or a track
+                      // offset beyond its end; value: that offset)
     NotARomImage,     // size modulo 1024 is neither 512 nor 0; detail: file name
     TooSmall,         // the tables lie beyond the end of the file; detail: file name
     ForeignTitle,     // the internal title is not this game's; nothing changed yet
@@ -73,9 +74,12 @@ public:
     OpenRom rom;
     TrackMap map;
 
-    // Opens a ROM image: decides the copier header from the size, checks that
-    // the tables fit, checks the internal title (ForeignTitle unless
-    // acceptForeignTitle), then replaces the record's file name and tables.
+    // Opens a ROM image: decides the copier header from the size (512 left
+    // over from whole KiB: a header; none left: no header; anything else is
+    // NotARomImage), checks that the tables fit (TooSmall), checks the
+    // internal title with its spaces taken out (ForeignTitle unless
+    // acceptForeignTitle), then replaces the record's file name, header size
+    // and tables. Any refusal leaves the previously open ROM as it was.
     // The shown track is not changed: the caller loads level 0's track.
     Outcome openRom(const std::string& path, bool acceptForeignTitle);
 
@@ -85,7 +89,10 @@ public:
 
     // Decodes track `tracknum`, or, when coffset > 0, the track data at file
     // offset coffset (then as track 0). Changes nothing. BadTrackNumber for 24
-    // and above; CannotOpen when the image cannot be read.
+    // and above; CannotOpen when the image cannot be read; CannotRead for an
+    // offset beyond the end of the image. The map starts as a copy of the
+    // current one, so a stream that decodes short keeps the rest of it. The
+    // intermediate stream goes through a private temporary file, removed again.
     Outcome readTrack(int tracknum, int32_t coffset, LoadedTrack& out);
 
     // Makes a decoded track the shown one: curTrack, curOffset and the map.
@@ -93,6 +100,7 @@ public:
     void applyTrack(const LoadedTrack& track);
 
     // The tile-set operation's state part: curTheme = index x 2, changed set.
+    // Indexes outside 0 to 7 change nothing.
     void setTileSet(int index);
 
     // Writes one cell and sets `changed`; nothing at all outside the map.
@@ -104,10 +112,15 @@ public:
     // the number, `changed` is clear and value is the offset written; the
     // caller then reloads (LoadTrackOffsetList and the track). A refused
     // number changes nothing; NoSpace leaves curTrack set to the number.
+    // Cancelled for an empty answer; CompressFailed (nothing opened) when a
+    // compression gives 0 or more than 16,384 bytes; NoSpace also when the
+    // image cannot be opened for writing or the written bytes do not read
+    // back. curOffset is the offset being written (0 when no room was found).
     Outcome saveTrack(const std::string& answer);
 
     // Writes the 24-byte level track table (two blocks) and reads the tables
-    // back. CannotWrite when either write fails.
+    // back. CannotWrite when either write fails or the table does not read
+    // back as written (a file that refuses writes).
     Outcome writeLevelTable(const std::array<uint8_t, layout::kLevelCount>& table);
 
     // Export: the map and curTheme into a track file; clears `changed` only

@@ -15,12 +15,13 @@ struct TrackFile {
     uint8_t theme = 0;
 };
 
-// Reads the first 16,385 bytes. CannotOpen when it cannot be opened,
-// BadTrackFile when it is shorter or its theme byte is 16 or more.
+// Reads the first 16,385 bytes. CannotOpen when it cannot be opened (or is a
+// folder), BadTrackFile when it is shorter or its theme byte is 16 or more;
+// `out` changes only on success.
 Outcome readTrackFile(ZarniBinding& zarni, const std::string& path, TrackFile& out);
 
 // Creates or empties the file and writes both parts; CannotWrite when the
-// file cannot be created or is not 16,385 bytes afterwards.
+// file cannot be created or does not read back as the 16,385 bytes written.
 Outcome writeTrackFile(ZarniBinding& zarni, const std::string& path, const TrackFile& file);
 
 }  // namespace korvale
