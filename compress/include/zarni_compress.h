@@ -133,19 +133,29 @@ ZARNI_API uint32_t ZARNI_CALL ZarniRecompress(void* source, void* destination, u
  * ------------------------------------------------------------------------- */
 
 /* Writes size zero bytes at fileOffset (growing the file if needed).
- * Returns 1, or 0 when no file is open, size is 0 or the file is read only. */
+ * Returns 1; 0 when no file is open, size is 0, the file is read only, the
+ * area would reach past 4 GiB, or the system refused the write. */
 ZARNI_API uint32_t ZARNI_CALL ZarniEraseArea(uint32_t fileOffset, uint32_t size);
 
-/* Grows the ROM to megabits x 0x20000 bytes (plus H) with zero bytes and sets
- * the internal header's size byte where its checksum pair ORs to 0xFFFF.
- * Returns the ROM size in megabits afterwards (the current size, unchanged,
- * when it is already as large); 0 when no file is open, megabits > 32, or
- * growth is needed on a read-only file. */
+/* Grows the ROM to megabits x 0x20000 bytes (plus H) by appending zero bytes,
+ * then writes the cartridge header's size byte (8 up to 3 Mbit, 9 up to 7,
+ * 10 up to 9, 11 up to 20, 12 above) at H + 0x7FD7 and at H + 0xFFD7 wherever
+ * the checksum pair at +0x1C/+0x1E of that header ORs to 0xFFFF. Nothing
+ * else changes; the checksum is not recomputed.
+ * Returns the ROM size in megabits afterwards; when the ROM is already as
+ * large, the current size (integer megabits) with nothing written, which also
+ * works on a read-only file. 0 when no file is open, megabits > 32, growth is
+ * needed on a read-only file, or the file could not be grown. */
 ZARNI_API uint32_t ZARNI_CALL ZarniExpandROM(uint32_t megabits);
 
 /* Returns the lowest file offset in [startOffset, endOffset) where size zero
- * bytes begin (within one bank unless mappingKind is 0); 0 when there is
- * none or no file is open. */
+ * bytes begin; 0 when there is none or no file is open. endOffset is cut to
+ * the file size; a startOffset of 0 counts as 1.
+ * mappingKind 1 keeps the run inside one 32 KiB bank, kinds 2 and 4 inside
+ * one 64 KiB bank (banks counted from H, and the search starts at H at the
+ * earliest); 0 sets no limit; any other kind cuts the range into 64 KiB
+ * pieces counted from startOffset. Works on a read-only file; allocates
+ * nothing. */
 ZARNI_API uint32_t ZARNI_CALL ZarniVerifyFreeSpace(uint32_t startOffset, uint32_t endOffset,
                                                    uint32_t size, uint32_t mappingKind);
 
@@ -153,13 +163,18 @@ ZARNI_API uint32_t ZARNI_CALL ZarniVerifyFreeSpace(uint32_t startOffset, uint32_
  * Tile graphics conversions (pure functions)
  * ------------------------------------------------------------------------- */
 
-/* Planar tiles (8 x bitsPerPixel bytes each) to pixel maps (64 bytes each).
+/* Planar tiles (8 x bitsPerPixel bytes each) to pixel maps (64 bytes each,
+ * one colour index per pixel, row by row). Planes 2k and 2k + 1 of row r lie
+ * at bytes 16k + 2r and 16k + 2r + 1 (the SNES 2, 4 and 8 bit layouts); the
+ * last plane of an odd depth lies at byte 8 x (depth - 1) + r, one row per
+ * byte (depth 1: row r at byte r). Bit 7 is the leftmost pixel.
  * Returns 1; 0 when a pointer is null, the pointers are equal or the depth is
  * not 1 to 8. */
 ZARNI_API uint32_t ZARNI_CALL ZarniCreatePixelMap(const void* source, void* destination,
                                                   uint32_t numTiles, uint32_t bitsPerPixel);
 
-/* Pixel maps to planar tiles; the exact reverse. Same results. */
+/* Pixel maps to planar tiles; the exact reverse (bits of a pixel at or above
+ * the depth are dropped). Same results. */
 ZARNI_API uint32_t ZARNI_CALL ZarniCreateBppMap(const void* source, void* destination,
                                                 uint32_t numTiles, uint32_t bitsPerPixel);
 
@@ -170,10 +185,29 @@ ZARNI_API uint32_t ZARNI_CALL ZarniSNEStoPCRGB(uint32_t snesColour);
 ZARNI_API uint32_t ZARNI_CALL ZarniPCtoSNESRGB(uint32_t pcColour);
 
 /* Draws one 8 x 8 tile of pixelMap (64 bytes a tile) into destination
- * (width x height PC colours) at (displayX, displayY), with the tile entry's
- * flips, palette and priority and the render option bits.
- * Returns 1 when drawn; 0 when refused (null destination or palette, tile
- * wholly outside, width or height not positive, priority not allowed). */
+ * (width x height PC colours, row by row) at (displayX, displayY), clipped to
+ * the destination, with the tile entry's flips, palette and priority and the
+ * render option bits:
+ *   0x1 / 0x2      invert a transparent / drawn pixel (XOR 0xFFFFFF)
+ *   0x4 / 0x8, 0x10 / 0x20, 0x40 / 0x80
+ *                  set red, green, blue to 0xFF on a transparent / drawn pixel
+ *   0x100          halve: average with the destination, or with 0x400/0x800
+ *                  halve the tile colour first
+ *   0x200          darken: halve the tile colour
+ *   0x400, 0x800   add (capped at 0xF8), subtract (floored at 0); add wins
+ *   0x1000         allow priorities above 0; 0x2000, 0x4000, 0x8000 allow
+ *                  priority 1, 2, 3 as well
+ *   0x10000        colour index 0 is drawn instead of transparent
+ *   0x20000        the entry is a sprite entry
+ *   0x40000        sprites of palettes 12-15 halve as with 0x100
+ * Background entries: tile bits 0-9, palette bits 10-12, priority bit 13;
+ * sprite entries (option 0x20000): tile bits 0-8, palette 8 + bits 9-11,
+ * priority bits 12-13; bit 14 flips horizontally, bit 15 vertically.
+ * The palette holds 16 x palette + the highest colour index entries at least
+ * (128 for background tiles of 16 colours, 256 for sprites).
+ * Returns 1 when drawn; 0 when refused, with nothing written (null
+ * destination, pixel map or palette, tile wholly outside, width or height not
+ * positive, priority not allowed by the options). */
 ZARNI_API uint32_t ZARNI_CALL ZarniRender8x8(uint32_t* destination, int32_t width,
                                              int32_t height, int32_t displayX, int32_t displayY,
                                              const uint8_t* pixelMap, const uint32_t* palette,
