@@ -313,20 +313,34 @@ class CentreLine {
 
     double lapLength() const { return s_.back(); }
 
-    // Distance from q to the line and the arc length of the nearest point.
-    void nearest(Vec q, double& distance, double& arc) const {
-        distance = 1e9;
-        arc = 0;
+    // For every cell centre within reach of the line: the distance to the line
+    // and the arc length of the nearest point. Cells further away keep a
+    // distance beyond reach; nothing drawn depends on how far they are.
+    void distanceField(double reach, std::vector<double>& distance,
+                       std::vector<double>& arc) const {
+        distance.assign(kMapSize, reach + 1);
+        arc.assign(kMapSize, 0);
         for (size_t i = 0; i < p_.size(); ++i) {
             const Vec a = p_[i], d = next(i) - a;
             const double len2 = d.x * d.x + d.y * d.y;
-            double t = len2 > 0 ? ((q.x - a.x) * d.x + (q.y - a.y) * d.y) / len2 : 0;
-            t = std::clamp(t, 0.0, 1.0);
-            const double dist = length(q - (a + d * t));
-            if (dist < distance) {
-                distance = dist;
-                arc = s_[i] + (s_[i + 1] - s_[i]) * t;
-            }
+            const int x0 = std::max(0, static_cast<int>(std::min(a.x, a.x + d.x) - reach));
+            const int x1 =
+                std::min(kMapSide - 1, static_cast<int>(std::max(a.x, a.x + d.x) + reach));
+            const int y0 = std::max(0, static_cast<int>(std::min(a.y, a.y + d.y) - reach));
+            const int y1 =
+                std::min(kMapSide - 1, static_cast<int>(std::max(a.y, a.y + d.y) + reach));
+            for (int y = y0; y <= y1; ++y)
+                for (int x = x0; x <= x1; ++x) {
+                    const Vec q{x + 0.5, y + 0.5};
+                    double t = len2 > 0 ? ((q.x - a.x) * d.x + (q.y - a.y) * d.y) / len2 : 0;
+                    t = std::clamp(t, 0.0, 1.0);
+                    const double dist = length(q - (a + d * t));
+                    const int c = y * kMapSide + x;
+                    if (dist < distance[c]) {
+                        distance[c] = dist;
+                        arc[c] = s_[i] + (s_[i + 1] - s_[i]) * t;
+                    }
+                }
         }
     }
 
@@ -511,14 +525,11 @@ TrackMap drawRaceTrack(int track) {
     const double hw = design.halfWidth;
     const double edge = hw + 1.1;
 
-    std::vector<double> distance(kMapSize), arc(kMapSize);
+    // The ground's bands reach at most 7 cells beyond the road's edge.
+    std::vector<double> distance, arc;
+    line.distanceField(edge + 10, distance, arc);
     std::vector<bool> roadBand(kMapSize);
-    for (int y = 0; y < kMapSide; ++y)
-        for (int x = 0; x < kMapSide; ++x) {
-            const int i = y * kMapSide + x;
-            line.nearest({x + 0.5, y + 0.5}, distance[i], arc[i]);
-            roadBand[i] = distance[i] <= edge;
-        }
+    for (int i = 0; i < kMapSize; ++i) roadBand[i] = distance[i] <= edge;
     const std::vector<bool> infield = enclosedCells(roadBand);
 
     MapCanvas map;

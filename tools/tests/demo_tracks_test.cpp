@@ -90,6 +90,20 @@ TEST_F(DemoRomTest, HeaderedFourMegabitImageWithValidInternalHeader) {
               1000);
 }
 
+// Saving a track grows the image to 16 megabits; the header must be where the
+// library looks for it so that its size byte follows.
+TEST_F(DemoRomTest, GrowsToSixteenMegabitsLikeTheEditorsSave) {
+    const fs::path rom = dir_ / "demo.smc";
+    ASSERT_EQ(makeRom().size(), 0x80200u);
+    ASSERT_EQ(ZarniOpenFile(rom.string().c_str(), 1), 1u);
+    EXPECT_EQ(ZarniExpandROM(16), 16u);
+    EXPECT_EQ(ZarniVerifyFreeSpace(0x80200, 0x1001FF, 4000, 2), 0x80200u);
+    ZarniCloseFile();
+    const std::vector<uint8_t> grown = readFile(rom);
+    ASSERT_EQ(grown.size(), 0x200200u);
+    EXPECT_EQ(grown[kHeader + 0xFFD7], 11);
+}
+
 TEST_F(DemoRomTest, SameBytesEveryRunAndFromTheLibrary) {
     const std::vector<uint8_t> first = makeRom("a.smc");
     const std::vector<uint8_t> second = makeRom("b.smc");
