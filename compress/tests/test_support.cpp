@@ -28,7 +28,8 @@ TempDir::~TempDir() {
 
 void writeFile(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
@@ -51,7 +52,9 @@ Bytes hex(const std::string& text) {
     return out;
 }
 
-Bytes ascii(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes ascii(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 
 Decoded decode(const Bytes& stream, uint32_t format, uint32_t formatFlag, uint32_t maxSize,
                uint32_t lead) {
@@ -75,6 +78,11 @@ Bytes encode(Bytes input, uint32_t format, uint32_t formatFlag) {
                                  0x10000, format, formatFlag);
     out.resize(n);
     return out;
+}
+
+void zeroDroppedTileBytes(Bytes& data) {
+    for (size_t i = 16; i < data.size(); ++i)
+        if ((i & 16) && (i & 1)) data[i] = 0;
 }
 
 uint32_t propertySize(std::mt19937& rng) {
@@ -134,10 +142,10 @@ void appendPiece(std::mt19937& rng, Bytes& out, uint32_t n, int kind) {
                 appendPiece(rng, out, n, 0);
                 break;
             }
-            static const uint32_t distances[] = {1,   2,   3,   8,    16,   127,  128,  129,
-                                                 255, 256, 257, 4095, 4096, 4097, 40000};
-            uint32_t d = kind == 7 ? 1 + rng() % out.size()
-                                   : distances[rng() % std::size(distances)];
+            static const uint32_t distances[] = {1,   2,   3,   8,   16,  24,   64,   120,  127,
+                                                 128, 129, 255, 256, 257, 4095, 4096, 4097, 40000};
+            uint32_t d =
+                kind == 7 ? 1 + rng() % out.size() : distances[rng() % std::size(distances)];
             if (d > out.size()) d = static_cast<uint32_t>(out.size());
             size_t from = out.size() - d;
             for (uint32_t i = 0; i < n; ++i) out.push_back(out[from + i]);
@@ -184,6 +192,12 @@ void appendPiece(std::mt19937& rng, Bytes& out, uint32_t n, int kind) {
             }
             break;
         }
+        case 13: {  // values below 16: nibble runs and nibble pairs
+            uint8_t a = static_cast<uint8_t>(rng() % 16), b = static_cast<uint8_t>(rng() % 16);
+            bool pairs = rng() % 2;
+            for (uint32_t i = 0; i < n; ++i) out.push_back(pairs && (i & 1) ? b : a);
+            break;
+        }
         default: {  // few symbols, like a tile map
             uint8_t a = byte(), b = byte();
             for (uint32_t i = 0; i < n; ++i) out.push_back(rng() % 7 ? a : b);
@@ -213,8 +227,9 @@ Bytes shapedInput(std::mt19937& rng, uint32_t size, int shape) {
                 break;
         }
         if (piece > left) piece = left;
-        // Shapes below 13 favour one kind; the rest mix them all.
-        int kind = shape < 13 && rng() % 4 ? shape : static_cast<int>(rng() % 13);
+        // Shapes below kKinds favour one kind; the rest mix them all.
+        constexpr int kKinds = 14;
+        int kind = shape < kKinds && rng() % 4 ? shape : static_cast<int>(rng() % kKinds);
         appendPiece(rng, out, piece, kind);
     }
     out.resize(size);

@@ -1,5 +1,7 @@
 // Command headers of the LZ formats (0, 1, 2 and 4): a short form for
 // lengths up to 32 and a long form for lengths up to 1024; 0xFF ends a stream.
+// Also the pieces several formats share: the commands 0 to 3 of the LZ
+// decoders, literal flushing and the fill measurements of the encoders.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +37,47 @@ inline bool readCommandHeader(DecoderFrame& f, CommandHeader& h) {
     return true;
 }
 
+// Commands 0 to 2 read alike in every LZ format; false for any other command.
+// A direct copy or byte fill that does not fit adds nothing; a word fill is
+// cut short at the limit.
+inline bool decodeSharedCommand(DecoderFrame& f, const CommandHeader& h) {
+    const uint32_t n = h.length;
+    switch (h.command) {
+        case 0:
+            if (!f.fits(n)) {
+                f.go = false;
+                break;
+            }
+            f.readInto(n);
+            break;
+        case 1: {
+            uint8_t v;
+            if (!f.read(v)) break;
+            if (!f.fits(n)) {
+                f.go = false;
+                break;
+            }
+            f.fill(v, n);
+            break;
+        }
+        case 2: {
+            uint8_t v0, v1;
+            if (!f.read(v0) || !f.read(v1)) break;
+            f.wordFill(v0, v1, n);
+            break;
+        }
+        default:
+            return false;
+    }
+    return true;
+}
+
+// Command 3 of formats 0, 1 and 4.
+inline void decodeIncreasingFill(DecoderFrame& f, uint32_t n) {
+    uint8_t v;
+    if (f.read(v)) f.increasingFill(v, n);
+}
+
 inline void writeCommandHeader(EncoderFrame& f, uint32_t command, uint32_t length) {
     const uint32_t n = length - 1;
     if (length <= 32) {
@@ -57,7 +100,20 @@ inline void flushLiterals(EncoderFrame& f, const uint8_t* data, uint32_t& r, uin
     r = x;
 }
 
-// Fill candidates shared by the LZ encoders, each capped at limit.
+// Literal packets of formats 3, 100 and 101: the byte (length - 1), then the
+// bytes; at most maxLength bytes a packet, the first ones full; then r = x.
+inline void flushLiteralPackets(EncoderFrame& f, const uint8_t* data, uint32_t& r, uint32_t x,
+                                uint32_t maxLength) {
+    while (r < x && f.go) {
+        uint32_t n = x - r < maxLength ? x - r : maxLength;
+        f.put(static_cast<uint8_t>(n - 1));
+        f.putBlock(data + r, n);
+        r += n;
+    }
+    r = x;
+}
+
+// Fill candidates shared by the encoders, each capped at limit.
 inline uint32_t runLength(const uint8_t* p, uint32_t limit) {
     uint32_t n = 1;
     while (n < limit && p[n] == p[0]) ++n;
@@ -70,10 +126,37 @@ inline uint32_t alternatingLength(const uint8_t* p, uint32_t limit) {
     return n;
 }
 
-inline uint32_t increasingLength(const uint8_t* p, uint32_t limit) {
+// p[0], p[0] + step, p[0] + 2 step, ... modulo 256.
+inline uint32_t stepLength(const uint8_t* p, uint32_t limit, uint8_t step) {
     uint32_t n = 1;
-    while (n < limit && p[n] == static_cast<uint8_t>(p[0] + n)) ++n;
+    while (n < limit && p[n] == static_cast<uint8_t>(p[n - 1] + step)) ++n;
     return n;
+}
+
+inline uint32_t increasingLength(const uint8_t* p, uint32_t limit) {
+    return stepLength(p, limit, 1);
+}
+
+// The byte, word and increasing fills of formats 0, 1 and 4 at p, each 0 when
+// shorter than its minimum (3, 4 and 3); e is the longest a command may be.
+struct LzFills {
+    uint32_t byteFill = 0, wordFill = 0, increasing = 0;
+};
+
+inline LzFills measureLzFills(const uint8_t* p, uint32_t e) {
+    LzFills c;
+    if (p[0] == p[1]) {
+        uint32_t n = runLength(p, e);
+        c.byteFill = n >= 3 ? n : 0;
+    } else {
+        uint32_t n = alternatingLength(p, e);
+        c.wordFill = n >= 4 ? n : 0;
+    }
+    if (p[1] == static_cast<uint8_t>(p[0] + 1)) {
+        uint32_t n = increasingLength(p, e);
+        c.increasing = n >= 3 ? n : 0;
+    }
+    return c;
 }
 
 }  // namespace zarni::codec

@@ -1,10 +1,219 @@
-// Not written yet: decoding produces nothing and encoding fails.
+// Format 2: literal runs, byte/word/zero fills, and forward, bit-reversed and
+// backward copies addressed by a 15-bit position or a 7-bit distance.
+#include <array>
+#include <memory>
+#include <new>
+
+#include "command_header.h"
 #include "frame.h"
+#include "pair_index.h"
 
 namespace zarni::codec {
+namespace {
 
-void decodeFormat2(DecoderFrame& f) { f.go = false; }
+constexpr uint32_t kAbsoluteLimit = 0x8000;  // absolute sources have 15 bits
+constexpr uint32_t kMaxDistance = 127;
 
-void encodeFormat2(EncoderFrame& f, uint8_t*, uint32_t) { f.go = false; }
+constexpr std::array<uint8_t, 256> kReversed = [] {
+    std::array<uint8_t, 256> t{};
+    for (uint32_t v = 0; v < 256; ++v) {
+        uint32_t r = 0;
+        for (uint32_t b = 0; b < 8; ++b) r |= ((v >> b) & 1u) << (7 - b);
+        t[v] = static_cast<uint8_t>(r);
+    }
+    return t;
+}();
+
+}  // namespace
+
+void decodeFormat2(DecoderFrame& f) {
+    CommandHeader h;
+    while (f.go && readCommandHeader(f, h)) {
+        if (decodeSharedCommand(f, h)) continue;
+        const uint32_t n = h.length;
+        if (h.command == 3) {
+            if (!f.fits(n)) break;
+            f.fill(0, n);
+            continue;
+        }
+        uint8_t a0, a1 = 0;
+        if (!f.read(a0) || (a0 < 0x80 && !f.read(a1))) break;
+        // A distance beyond the start of the output wraps to a huge source.
+        const uint32_t s = a0 >= 0x80 ? f.length - (a0 & 0x7Fu) : a0 * 256u + a1;
+        if (h.command <= 5) {
+            if (s >= kBufferSize || s + n > kBufferSize) break;
+            if (h.command == 4) {
+                f.copy(s, n, 0);
+            } else {
+                for (uint32_t i = 0; i < n && f.put(kReversed[f.out[s + i]]); ++i) {
+                }
+            }
+        } else {
+            // Backward: may end exactly at position 0, never before it.
+            if (s >= kBufferSize || s + 1 < n) break;
+            for (uint32_t i = 0; i < n && f.put(f.out[s - i]); ++i) {
+            }
+        }
+    }
+}
+
+namespace {
+
+struct Candidates {
+    Match fa, fr;  // forward, absolute and relative
+    Match ra, rr;  // bit-reversed
+    Match ba, br;  // backward; sources are index positions, see below
+    uint32_t byteFill = 0, wordFill = 0, zeroFill = 0;
+};
+
+struct Encoder {
+    const uint8_t* data;
+    uint32_t size;
+    KeyIndex pairs, quads;
+    std::unique_ptr<uint8_t[]> reversedBits;  // kReversed of every byte
+    std::unique_ptr<uint8_t[]> mirrored;      // data back to front
+
+    bool build() {
+        reversedBits.reset(new (std::nothrow) uint8_t[size]);
+        mirrored.reset(new (std::nothrow) uint8_t[size]);
+        if (!reversedBits || !mirrored || !pairs.buildPairs(data, size) ||
+            !quads.buildQuads(data, size))
+            return false;
+        for (uint32_t i = 0; i < size; ++i) {
+            reversedBits[i] = kReversed[data[i]];
+            mirrored[size - 1 - i] = data[i];
+        }
+        return true;
+    }
+
+    // Relative sources lie 1 to 127 back and take 3 bytes; absolute ones lie
+    // below 0x8000 and take 4, so a 4-byte key finds every one of them.
+    void search(uint32_t p, uint32_t e, Candidates& c) const {
+        const uint8_t* target = data + p;
+        const uint32_t near = p > kMaxDistance ? p - kMaxDistance : 0;
+        const uint32_t absoluteEnd = p < kAbsoluteLimit ? p : kAbsoluteLimit;
+        const uint8_t v0 = data[p], v1 = data[p + 1];
+        auto fixed = [e](uint32_t) { return e; };
+
+        keepLongest(pairs, pairs.find(pairKey(target), near, p), data, p, e, 3, 0, c.fr);
+        if (e >= 4)
+            keepLongest(quads, quads.find(quadKey(target), 0, absoluteEnd), data, p, e, 4, 0, c.fa);
+        if (c.fr.length >= e) return;
+
+        const uint8_t* rev = reversedBits.get();
+        auto inRev = [rev](uint32_t q) { return rev + q; };
+        const uint32_t reversedPair = kReversed[v0] | kReversed[v1] << 8;
+        keepLongest(pairs, pairs.find(reversedPair, near, p), target, e, 3, 0, c.rr, inRev, fixed);
+        if (e >= 4) {
+            const uint32_t key = reversedPair | kReversed[target[2]] << 16 |
+                                 static_cast<uint32_t>(kReversed[target[3]]) << 24;
+            keepLongest(quads, quads.find(key, 0, absoluteEnd), target, e, 4, 0, c.ra, inRev,
+                        fixed);
+        }
+        if (c.rr.length >= e) return;
+
+        // Backward from X: data[X - k] = data[p + k], read in the mirrored
+        // data from size - 1 - X on, and never past position 0 (k <= X).
+        // Relative sources come from the pair at X - 1, absolute ones from
+        // the four bytes at X - 3, so entries ascend with X.
+        const uint8_t* back = mirrored.get();
+        const uint32_t last = size - 1;
+        auto capped = [e](uint32_t x) { return x + 1 < e ? x + 1 : e; };
+        const uint32_t nearPair = p > kMaxDistance + 1 ? p - kMaxDistance - 1 : 0;
+        keepLongest(
+            pairs, pairs.find(v1 | v0 << 8, nearPair, p > 0 ? p - 1 : 0), target, e, 3, 0, c.br,
+            [back, last](uint32_t q) { return back + last - (q + 1); },
+            [capped](uint32_t q) { return capped(q + 1); });
+        if (e >= 4 && absoluteEnd >= 3) {
+            const uint32_t key =
+                target[3] | target[2] << 8 | v1 << 16 | static_cast<uint32_t>(v0) << 24;
+            keepLongest(
+                quads, quads.find(key, 0, absoluteEnd - 3), target, e, 4, 0, c.ba,
+                [back, last](uint32_t q) { return back + last - (q + 3); },
+                [capped](uint32_t q) { return capped(q + 3); });
+        }
+    }
+};
+
+}  // namespace
+
+void encodeFormat2(EncoderFrame& f, uint8_t* data, uint32_t size) {
+    Encoder enc{data, size, {}, {}, nullptr, nullptr};
+    if (size < 2 || !enc.build()) {
+        f.go = false;
+        return;
+    }
+    uint32_t p = 0, r = 0;
+    while (f.go) {
+        if (p + 2 > size) {
+            flushLiterals(f, data, r, size);
+            f.put(0xFF);
+            return;
+        }
+        const uint32_t e = size - p < kMaxCommandLength ? size - p : kMaxCommandLength;
+        const uint8_t v0 = data[p], v1 = data[p + 1];
+        Candidates c;
+        if (e >= 3) enc.search(p, e, c);
+        if (v0 == v1) {
+            const uint32_t n = runLength(data + p, e);
+            if (v0 != 0 && n >= 3) c.byteFill = n;
+            if (v0 == 0) c.zeroFill = n;
+        } else {
+            const uint32_t n = alternatingLength(data + p, e);
+            if (n >= 4) c.wordFill = n;
+        }
+
+        const uint32_t fa = c.fa.length, fr = c.fr.length, ra = c.ra.length, rr = c.rr.length;
+        const uint32_t ba = c.ba.length, br = c.br.length;
+        const uint32_t bf = c.byteFill, w = c.wordFill, z = c.zeroFill;
+        if (!(fa | fr | ra | rr | ba | br | bf | w | z)) {
+            ++p;
+            if (p - r == kMaxCommandLength) flushLiterals(f, data, r, p);
+            continue;
+        }
+        // A fill beats a copy unless the copy is longer by more than its extra bytes.
+        auto beatsFills = [&](uint32_t t) { return t > bf + 1 && t > w && t > z + 2; };
+        uint32_t command = 0, n = 0, source = 0;
+        bool absolute = false;
+        if (fa > fr && fa >= ra && fa > rr && fa >= ba && fa > br && beatsFills(fa)) {
+            command = 4, n = fa, source = c.fa.source, absolute = true;
+        } else if (fr >= ra && fr > rr && fr >= ba && fr > br && beatsFills(fr)) {
+            command = 4, n = fr, source = c.fr.source;
+        } else if (ra > rr && ra > ba && ra > br + 1 && beatsFills(ra)) {
+            command = 5, n = ra, source = c.ra.source, absolute = true;
+        } else if (rr > ba && rr > br + 1 && beatsFills(rr)) {
+            command = 5, n = rr, source = c.rr.source;
+        } else if (ba > br && beatsFills(ba)) {
+            command = 6, n = ba, source = c.ba.source + 3, absolute = true;
+        } else if (beatsFills(br)) {
+            command = 6, n = br, source = c.br.source + 1;
+        }
+
+        flushLiterals(f, data, r, p);
+        if (command) {
+            writeCommandHeader(f, command, n);
+            if (absolute) {
+                f.put(static_cast<uint8_t>(source >> 8));
+                f.put(static_cast<uint8_t>(source & 0xFF));
+            } else {
+                f.put(static_cast<uint8_t>(0x80 | (p - source)));
+            }
+        } else if (bf) {
+            n = bf;
+            writeCommandHeader(f, 1, n);
+            f.put(v0);
+        } else if (w) {
+            n = w;
+            writeCommandHeader(f, 2, n);
+            f.put(v0);
+            f.put(v1);
+        } else {
+            n = z;
+            writeCommandHeader(f, 3, n);
+        }
+        p += n;
+        r = p;
+    }
+}
 
 }  // namespace zarni::codec
