@@ -1,0 +1,158 @@
+// form1, the editor's main window: the menus, the map view with its scroll
+// bars, the status bar, and the commands that load, save, import and export
+// tracks. It owns the editing tools, the undo history, the tile images and
+// the palette window; every question and message goes through the Prompter.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <memory>
+
+#include "core/edit_tools.h"
+#include "core/history.h"
+#include "core/open_rom.h"
+#include "ui/level_management.h"
+#include "ui/prompter.h"
+#include "ui/tile_cache.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QScrollBar;
+class QWheelEvent;
+
+namespace korvale {
+
+class MapView;
+class TilePalette;
+
+// The scroll bar layout in twips, from the window's outer size W x H.
+struct ScrollLayout {
+    int vscrollLeft = 0;
+    int vscrollHeight = 0;
+    int hscrollTop = 0;
+    int hscrollWidth = 0;
+    int vscrollMax = 0;
+    int hscrollMax = 0;
+    int vscrollSmall = 0, vscrollLarge = 0;
+    int hscrollSmall = 0, hscrollLarge = 0;
+};
+// Sizes are clamped to 0 and the maxima to 1..32767, so no window size fails.
+ScrollLayout computeScrollLayout(int widthTwips, int heightTwips);
+// The picture's left (or top) edge in twips for a scroll value: 0 at value 0,
+// the map's far edge at the bar at the maximum, never above 0.
+double scrolledEdge(double pictureTwips, double visibleTwips, int value, int maximum);
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    struct Options {
+        QString sheetFolder;  // empty: the program's folder
+    };
+
+    MainWindow(RomSession& session, Prompter& prompter, Options options);
+    ~MainWindow() override;
+
+    // Form_Load's last part: the tile images of tile set 0 (nothing drawn).
+    // False with a message naming the file when the sheet cannot be read.
+    bool loadInitialTiles(QString* error);
+    // Shows the window and the palette beside it.
+    void showWithPalette();
+
+    // --- the commands, public for tests and the program ---
+    void mFO_Click();
+    // Opens a ROM image without the file dialog (the command line, tests).
+    bool openRomFile(const QString& path);
+    void mFX_Click();
+    void mTrack_Click(int index);
+    void mTrackN_Click();
+    void mTileSet_Click(int index);
+    void mTS_Click();
+    void mTE_Click();
+    void mTi_Click();
+    void mTN_Click();
+    void mTOffset_Click();
+    void mLevel_Click();
+
+    // Loads track `tracknum` (or the data at file offset coffset > 0, as
+    // track 0) and shows it. A failure shows a message and changes nothing.
+    bool ShowTrack(int tracknum, int32_t coffset);
+    // Repaints the whole map and resets the tools.
+    void redrawtrack();
+    // A key as the window sees it, whichever child has the focus.
+    bool Form_KeyDown(int keyCode, int shift);
+
+    // Map pixel shown at the view's top-left corner (where Paste puts a block).
+    QPoint viewTopLeft() const;
+
+    RomSession& session() { return session_; }
+    EditTools& tools() { return tools_; }
+    History& history() { return history_; }
+    TileCache& tiles() { return tiles_; }
+    MapView* mapView() const { return picture2_; }
+    TilePalette* palette() const { return palette_; }
+    LevelManagement* levelManagement() const { return levelWindow_; }
+    QScrollBar* hscroll() const { return hscroll_; }
+    QScrollBar* vscroll() const { return vscroll_; }
+    QString panelText(const QString& key) const;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    class Busy;
+
+    void buildMenus();
+    void buildView();
+    void buildStatusBar();
+    void Form_Resize();
+    void hscroll_Change(int value);
+    void vscroll_Change(int value);
+    void onToolsChanged();
+    void onWheel(QWheelEvent* event);
+    void runPageCommand(PageCommand command);
+    // The unsaved-changes question: true when the command may go on.
+    bool mayDiscardChanges();
+    // Loads tile set `index` into the cache; a message names a missing sheet.
+    bool loadTileSet(int index);
+    void showFilePanel();
+    void showFailure(const Outcome& outcome);
+    QString sheetPath(int index) const;
+    QString dialogFolder() const;
+    double twipsPerPixelX() const;
+    double twipsPerPixelY() const;
+    // W and H of the layout: the outer size a window with this client area has.
+    QSize formSizeTwips() const;
+
+    RomSession& session_;
+    Prompter& prompter_;
+    Options options_;
+    EditTools tools_;
+    History history_;
+    TileCache tiles_;
+
+    MapView* picture2_ = nullptr;
+    QWidget* frame_ = nullptr;
+    QScrollBar* hscroll_ = nullptr;
+    QScrollBar* vscroll_ = nullptr;
+    TilePalette* palette_ = nullptr;
+    QPointer<LevelManagement> levelWindow_;
+
+    QMenu* mT_ = nullptr;
+    std::array<QAction*, layout::kLevelCount> mTrack_{};
+    std::array<QAction*, layout::kTileSetCount> mTileSet_{};
+    QLabel* panelMouse_ = nullptr;
+    QLabel* panelPointer_ = nullptr;
+    QLabel* panelFile_ = nullptr;
+    QLabel* panelDesc_ = nullptr;
+
+    QString lastTrackFile_;
+    QString lastRomFolder_;
+    bool closingAsked_ = false;  // Exit already asked; closing must not ask again
+    int busyDepth_ = 0;
+};
+
+}  // namespace korvale

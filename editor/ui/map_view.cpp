@@ -1,0 +1,276 @@
+#include "ui/map_view.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QPolygon>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cstring>
+
+namespace korvale {
+
+namespace {
+
+constexpr int kCell = 8;
+
+// The tools expect single-precision map pixels; Qt gives fractional positions
+// on high-resolution screens, which the tools round themselves.
+QPointF mapPixel(const QMouseEvent* event) {
+    return event->position();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+CarrierPicture::CarrierPicture(EditTools& tools, QWidget* parent) : QWidget(parent), tools_(tools) {
+    setObjectName("pcarrier");
+    setCursor(Qt::SizeAllCursor);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    hide();
+}
+
+void CarrierPicture::setPictures(QImage normal, QImage inverted) {
+    normal_ = std::move(normal);
+    inverted_ = std::move(inverted);
+    update();
+}
+
+void CarrierPicture::setPressed(bool pressed) {
+    if (pressed == pressed_) return;
+    pressed_ = pressed;
+    update();
+}
+
+void CarrierPicture::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.fillRect(event->rect(), Qt::white);
+    painter.drawImage(event->rect(), shownPicture(), event->rect());
+}
+
+void CarrierPicture::mousePressEvent(QMouseEvent* event) {
+    const QPointF p = mapPixel(event);
+    tools_.pcarrier_MouseDown(MapView::buttonBits(event->button()), p.x(), p.y());
+}
+
+void CarrierPicture::mouseMoveEvent(QMouseEvent* event) {
+    const QPointF p = mapPixel(event);
+    tools_.pcarrier_MouseMove(MapView::buttonBits(event->buttons()), p.x(), p.y());
+}
+
+void CarrierPicture::mouseReleaseEvent(QMouseEvent* event) {
+    const QPointF p = mapPixel(event);
+    tools_.pcarrier_MouseUp(MapView::buttonBits(event->button()), p.x(), p.y());
+}
+
+// ---------------------------------------------------------------------------
+
+SelectionOutline::SelectionOutline(QWidget* parent) : QWidget(parent) {
+    setObjectName("shselect");
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    hide();
+}
+
+void SelectionOutline::paintEvent(QPaintEvent*) {
+    // Black under a white dash reads on every tile colour.
+    QPainter painter(this);
+    const QRect r = rect().adjusted(0, 0, -1, -1);
+    painter.setPen(QPen(Qt::black, 1, Qt::SolidLine));
+    painter.drawRect(r);
+    painter.setPen(QPen(Qt::white, 1, Qt::DashLine));
+    painter.drawRect(r);
+}
+
+// ---------------------------------------------------------------------------
+
+MapView::MapView(TrackMap& map, EditTools& tools, const TileCache& tiles, QWidget* parent)
+    : QWidget(parent),
+      map_(map),
+      tools_(tools),
+      tiles_(tiles),
+      image_(kPixels, kPixels, QImage::Format_RGB32) {
+    setObjectName("picture2");
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // Moves without a button held update the status text and the preview.
+    setMouseTracking(true);
+    resize(kPixels, kPixels);
+    image_.fill(Qt::black);
+    outline_ = new SelectionOutline(this);
+    carrier_ = new CarrierPicture(tools_, this);
+    setToolPointer(tools_.curtool());
+    map_.addObserver(this);
+}
+
+MapView::~MapView() {
+    map_.removeObserver(this);
+}
+
+int MapView::buttonBits(Qt::MouseButtons buttons) {
+    int bits = 0;
+    if (buttons & Qt::LeftButton) bits |= kLeftButton;
+    if (buttons & Qt::RightButton) bits |= kRightButton;
+    if (buttons & Qt::MiddleButton) bits |= kMiddleButton;
+    return bits;
+}
+
+QCursor MapView::pencilCursor() {
+    // A small pencil pointing down-left; its tip is the hot spot.
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(2, 29);
+    painter.rotate(-45);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(QColor(250, 210, 60));
+    painter.drawRect(QRectF(7, -3, 18, 6));  // body
+    painter.setBrush(QColor(230, 120, 140));
+    painter.drawRect(QRectF(25, -3, 4, 6));  // eraser
+    painter.setBrush(QColor(240, 220, 180));
+    painter.drawPolygon(QPolygonF({QPointF(0, 0), QPointF(7, -3), QPointF(7, 3)}));  // wood
+    painter.setBrush(Qt::black);
+    painter.drawPolygon(QPolygonF({QPointF(0, 0), QPointF(2.5, -1), QPointF(2.5, 1)}));  // lead
+    painter.end();
+    return QCursor(pixmap, 1, 30);
+}
+
+void MapView::setToolPointer(int tool) {
+    if (tool == kDrawTool) {
+        setCursor(pencilCursor());
+    } else if (tool == kSelectTool) {
+        setCursor(Qt::ArrowCursor);
+    }
+}
+
+void MapView::paintCell(int x, int y, uint8_t tile) {
+    // Direct row copies: a full repaint is 16,384 of these and must stay cheap.
+    const QImage& src = tiles_.tile(tile);
+    for (int row = 0; row < kCell; ++row) {
+        auto* dst = reinterpret_cast<uint32_t*>(image_.scanLine(y * kCell + row)) + x * kCell;
+        std::memcpy(dst, src.constScanLine(row), kCell * sizeof(uint32_t));
+    }
+}
+
+void MapView::redrawtrack() {
+    const auto& cells = map_.cells();
+    for (int y = 0; y < 128; ++y) {
+        for (int x = 0; x < 128; ++x) paintCell(x, y, cells[static_cast<size_t>(y * 128 + x)]);
+    }
+    update();
+    // The floating picture shows tiles too; a new tile set must reach it.
+    syncFromTools();
+}
+
+void MapView::cellChanged(int x, int y, uint8_t, uint8_t after) {
+    paintCell(x, y, after);
+    update(x * kCell, y * kCell, kCell, kCell);
+}
+
+void MapView::mapReplaced(const TrackMap::Cells& before) {
+    // Only the cells that differ; redrawtrack follows where the whole
+    // picture must change (a new tile set).
+    const auto& cells = map_.cells();
+    QRect dirty;
+    for (size_t i = 0; i < cells.size(); ++i) {
+        if (cells[i] == before[i]) continue;
+        const int x = static_cast<int>(i % 128);
+        const int y = static_cast<int>(i / 128);
+        paintCell(x, y, cells[i]);
+        dirty |= QRect(x * kCell, y * kCell, kCell, kCell);
+    }
+    if (!dirty.isEmpty()) update(dirty);
+}
+
+void MapView::rebuildCarrierPictures() {
+    const int w = tools_.blockw();
+    const int h = tools_.blockh();
+    const auto& buf = tools_.blockbuf();
+    std::vector<uint8_t> source;
+    source.reserve(static_cast<size_t>(w * h));
+    for (int dy = 0; dy < h; ++dy) {
+        const auto* row = buf.data() + static_cast<size_t>(dy * 128);
+        source.insert(source.end(), row, row + w);
+    }
+    const qint64 key = tiles_.sheet().cacheKey();
+    if (w == carrierW_ && h == carrierH_ && key == carrierTilesKey_ && source == carrierSource_)
+        return;
+
+    // pcopier: the block in normal colours, built off screen.
+    QImage normal(std::max(1, w * kCell), std::max(1, h * kCell), QImage::Format_RGB32);
+    normal.fill(Qt::white);
+    for (int dy = 0; dy < h; ++dy) {
+        for (int dx = 0; dx < w; ++dx) {
+            const QImage& tile = tiles_.tile(source[static_cast<size_t>(dy * w + dx)]);
+            for (int row = 0; row < kCell; ++row) {
+                auto* dst =
+                    reinterpret_cast<uint32_t*>(normal.scanLine(dy * kCell + row)) + dx * kCell;
+                std::memcpy(dst, tile.constScanLine(row), kCell * sizeof(uint32_t));
+            }
+        }
+    }
+    QImage inverted = normal;
+    inverted.invertPixels();
+    carrier_->setPictures(std::move(normal), std::move(inverted));
+    carrierSource_ = std::move(source);
+    carrierW_ = w;
+    carrierH_ = h;
+    carrierTilesKey_ = key;
+}
+
+void MapView::syncFromTools() {
+    const PixelRect& s = tools_.selection();
+    const QRect selection(s.left, s.top, s.width, s.height);
+    if (outline_->geometry() != selection) outline_->setGeometry(selection);
+    outline_->setVisible(tools_.selectionVisible() && !selection.isEmpty());
+
+    if (tools_.blockfloat()) {
+        rebuildCarrierPictures();
+        const PixelRect& c = tools_.carrier();
+        const QRect carrier(c.left, c.top, c.width, c.height);
+        if (carrier_->geometry() != carrier) carrier_->setGeometry(carrier);
+        carrier_->setPressed(tools_.carrierPressed());
+        if (!carrier_->isVisible()) {
+            carrier_->show();
+            carrier_->raise();
+        }
+    } else if (carrier_->isVisible()) {
+        carrier_->hide();
+    }
+}
+
+void MapView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    for (const QRect& r : event->region()) painter.drawImage(r, image_, r);
+}
+
+void MapView::mousePressEvent(QMouseEvent* event) {
+    const QPointF p = mapPixel(event);
+    tools_.picture2_MouseDown(buttonBits(event->button()), p.x(), p.y());
+    emit mouseHandled();
+}
+
+void MapView::mouseMoveEvent(QMouseEvent* event) {
+    const QPointF p = mapPixel(event);
+    tools_.picture2_MouseMove(buttonBits(event->buttons()), p.x(), p.y());
+    emit mouseHandled();
+}
+
+void MapView::mouseReleaseEvent(QMouseEvent* event) {
+    const QPointF p = mapPixel(event);
+    tools_.picture2_MouseUp(buttonBits(event->button()), p.x(), p.y());
+    emit mouseHandled();
+}
+
+void MapView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // A quick second click is a press like any other.
+    mousePressEvent(event);
+}
+
+void MapView::wheelEvent(QWheelEvent* event) {
+    emit wheelScrolled(event);
+}
+
+}  // namespace korvale
