@@ -424,6 +424,28 @@ TEST(RomSessionHeaders, SavesAndTableWritesMatchBetweenTheTwoLayouts) {
     EXPECT_TRUE(test::headerless(a) == b);
 }
 
+// An image with another level table and other maps than the demo's: the
+// level table's second part holds levels 20-23, and every track is its own.
+TEST(RomSessionFallbackImage, LevelsAndTracksAreNotMixedUp) {
+    test::TempDir dir;
+    const Bytes image = test::buildFallbackRom();
+    for (const Bytes& contents : {image, test::headerless(image)}) {
+        const std::string path = dir.file("fallback.smc");
+        test::writeBytes(path, contents);
+        RomSession s;
+        ASSERT_TRUE(s.openRom(path, false).ok());
+        for (int i = 0; i < layout::kLevelCount; ++i)
+            EXPECT_EQ(s.rom.levelTrack[i], test::fallbackLevelTrack(i)) << "level " << i;
+        EXPECT_EQ(s.rom.levelTrack[20], 3);
+        for (int t = 0; t < layout::kTrackCount; ++t) {
+            LoadedTrack loaded;
+            ASSERT_TRUE(s.readTrack(t, 0, loaded).ok());
+            EXPECT_TRUE(loaded.cells == test::fallbackTrackMap(t)) << "track " << t;
+            EXPECT_EQ(loaded.tileSet, test::fallbackTrackTheme(t) >> 1);
+        }
+    }
+}
+
 TEST(RomSessionLibrary, AMissingLibraryStopsEveryOperationFirst) {
     test::TempDir dir;
     ZarniBinding missing(dir.file("no-such-library.so"));

@@ -57,11 +57,9 @@ void writeBytes(const std::string& path, const Bytes& bytes) {
               static_cast<std::streamsize>(bytes.size()));
 }
 
-namespace {
-
 // Fallback maps: a ring road on a ground tile with a few scattered tiles, so
 // every track differs and the encoder has both runs and literals to deal with.
-TrackMap::Cells fallbackMap(int track) {
+TrackMap::Cells fallbackTrackMap(int track) {
     TrackMap::Cells cells;
     const auto ground = static_cast<uint8_t>(0x20 + track);
     cells.fill(ground);
@@ -79,21 +77,19 @@ TrackMap::Cells fallbackMap(int track) {
     return cells;
 }
 
-uint8_t fallbackTheme(int track) {
+uint8_t fallbackTrackTheme(int track) {
     return static_cast<uint8_t>((track % 8) * 2);
 }
-// Not the identity, so that a mix-up of levels and tracks shows.
+
 uint8_t fallbackLevelTrack(int level) {
     return static_cast<uint8_t>(23 - level);
 }
-
-}  // namespace
 
 TrackMap::Cells expectedTrackMap(int track) {
 #if defined(KORVALE_HAVE_DEMO)
     return demo::demoTrackMap(track);
 #else
-    return fallbackMap(track);
+    return fallbackTrackMap(track);
 #endif
 }
 
@@ -101,7 +97,7 @@ uint8_t expectedTrackTheme(int track) {
 #if defined(KORVALE_HAVE_DEMO)
     return static_cast<uint8_t>(demo::demoTrackTheme(track));
 #else
-    return fallbackTheme(track);
+    return fallbackTrackTheme(track);
 #endif
 }
 
@@ -147,12 +143,12 @@ Bytes buildFallbackRom() {
         const uint32_t place = level < 20
                                    ? layout::kLevelTrackTableA + static_cast<uint32_t>(level)
                                    : layout::kLevelTrackTableB + static_cast<uint32_t>(level - 20);
-        at(place) = expectedLevelTrack(level);
+        at(place) = fallbackLevelTrack(level);
     }
     uint32_t next = 0x40000;
     for (int track = 0; track < layout::kTrackCount; ++track) {
-        at(layout::kTrackThemeTable + static_cast<uint32_t>(track)) = expectedTrackTheme(track);
-        const Bytes stored = doubleCompress(expectedTrackMap(track));
+        at(layout::kTrackThemeTable + static_cast<uint32_t>(track)) = fallbackTrackTheme(track);
+        const Bytes stored = doubleCompress(fallbackTrackMap(track));
         if (stored.empty()) throw std::runtime_error("the library could not compress a map");
         std::copy(stored.begin(), stored.end(), image.begin() + h + next);
         const uint32_t bus = 0xC00000 | next;

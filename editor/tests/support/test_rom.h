@@ -45,9 +45,14 @@ const Bytes& romImage();
 // The same bytes without the copier header.
 Bytes headerless(const Bytes& image);
 
-// The fallback image: 4 megabits, title, checksum pair, the three tables and
-// the expected maps stored twice compressed from ROM offset 0x40000.
+// The fallback image, built here: 4 megabits, title, checksum pair, the three
+// tables and the fallback maps stored twice compressed from ROM offset
+// 0x40000. Its level table is reversed (level i uses track 23 - i), so a
+// mix-up of levels and tracks shows even where the demo maps level i to i.
 Bytes buildFallbackRom();
+TrackMap::Cells fallbackTrackMap(int track);
+uint8_t fallbackTrackTheme(int track);
+uint8_t fallbackLevelTrack(int level);
 
 // Format 4 applied twice, as a stored track is; empty when either step fails.
 Bytes doubleCompress(const TrackMap::Cells& cells);
