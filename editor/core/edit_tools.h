@@ -11,12 +11,11 @@
 #include <optional>
 #include <string>
 
+#include "core/history.h"
 #include "core/open_rom.h"
 #include "core/rom_layout.h"
 
 namespace korvale {
-
-class History;
 
 enum MouseButton : int { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
 enum ToolIndex : int { kDrawTool = 0, kSelectTool = 2 };
@@ -38,6 +37,11 @@ enum KeyCode : int {
 // What a page key asks the window to do after the unsaved-changes question.
 enum class PageCommand { None, NextTrack, PreviousTrack, NextLevel, PreviousLevel };
 
+// The bound of a page command, checked after the question: false at either
+// end (nothing to show). Otherwise `track` is the track to show and `level`
+// the curLevel to keep once it is shown (unchanged for the track commands).
+bool pageTarget(PageCommand command, const OpenRom& rom, int& track, int& level);
+
 struct PixelRect {
     int left = 0;
     int top = 0;
@@ -52,12 +56,26 @@ using BlockBuffer = std::array<uint8_t, layout::kMapCells>;  // index dx + 128 *
 // truncating toward zero, so pixels -1 to -7 still lie in row or column 0.
 int cellOf(double pixel);
 
-class EditTools {
-public:
+class EditTools : private HistoryClient {
+  public:
     explicit EditTools(RomSession& session);
+    ~EditTools() override;
+    EditTools(const EditTools&) = delete;
+    EditTools& operator=(const EditTools&) = delete;
 
-    // Undo history to mark steps in (optional).
-    void setHistory(History* history) { history_ = history; }
+    // Undo history to mark steps in (optional; null detaches). The steps made
+    // here: a paint stroke from press to release ("Paint"), "Lift", "Drop",
+    // "Paste", "Cut" and "Delete" (Delete while a block floats). The tools
+    // become the history's client: after an undo or redo they float or remove
+    // the block the step remembers and set `changed`.
+    void setHistory(History* history);
+    History* history() const { return history_; }
+
+    // Undo and redo through the history, closing an open paint stroke first.
+    // Undo while a block floats puts the map back as it was before the lift
+    // or paste and removes the block; redo floats it again where it was.
+    bool undo();
+    bool redo();
 
     // Called after every change of the state below, for the view to follow.
     std::function<void()> onStateChanged;
@@ -97,12 +115,12 @@ public:
     PageCommand Form_KeyDown(int keyCode, int shift, int viewLeft = 0, int viewTop = 0);
 
     // --- state the view draws ---
-    const std::string& statusText() const { return statusText_; }  // "X: 12, Y: 5"
+    const std::string& statusText() const { return statusText_; }        // "X: 12, Y: 5"
     std::optional<uint8_t> pointerTile() const { return pointerTile_; }  // mseltile
     bool selectionVisible() const { return selectionVisible_; }
     const PixelRect& selection() const { return selection_; }  // shselect
     bool blockfloat() const { return blockfloat_; }
-    const PixelRect& carrier() const { return carrier_; }  // pcarrier, in map pixels
+    const PixelRect& carrier() const { return carrier_; }    // pcarrier, in map pixels
     bool carrierPressed() const { return carrierPressed_; }  // normal colours while held
     bool justdropped() const { return justdropped_; }
 
@@ -120,10 +138,26 @@ public:
     int graby() const { return graby_; }
 
     // Undo support: removes the floating block and its picture without
-    // writing it anywhere (the history restores the map itself).
+    // writing it anywhere (the history restores the map itself), and disables
+    // copy and cut.
     void discardFloatingBlock();
 
-private:
+    // The floating block as the history keeps it (nullopt when none floats),
+    // and the way back: floats `block` (or removes the floating one).
+    std::optional<FloatingSnapshot> floatingNow() const override;
+    void restoreFloating(const std::optional<FloatingSnapshot>& block);
+
+  private:
+    void historyApplied(const std::optional<FloatingSnapshot>* floating) override;
+    void historyDestroyed() override;
+    void resetTools();
+    void clipClick(int index, int viewLeft, int viewTop);
+    void drawPress(int button, int cx, int cy);
+    void pick(int cx, int cy);
+    void beginStroke();
+    void endStroke();
+    void beginStep(const char* name);
+    void endStep();
     void startSelection(int cx, int cy);
     void stretchSelection(int cx, int cy);
     void lift();
@@ -156,6 +190,9 @@ private:
     int grabx_ = 0, graby_ = 0;
     std::string statusText_;
     std::optional<uint8_t> pointerTile_;
+    int carrierButtons_ = 0;  // buttons held on the floating picture
+    int strokeButtons_ = 0;   // buttons held in an open paint stroke
+    bool strokeOpen_ = false;
 };
 
 }  // namespace korvale
