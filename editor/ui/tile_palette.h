@@ -14,12 +14,13 @@
 
 class QLabel;
 class QPushButton;
+class QToolButton;
 
 namespace korvale {
 
 class TilePalette : public QWidget {
     Q_OBJECT
-public:
+  public:
     TilePalette(RomSession& session, EditTools& tools, TileCache& tiles, History* history,
                 QWidget* parent = nullptr);
 
@@ -46,11 +47,45 @@ public:
     void cmdswap_Click();
     void cmdTransform_Click();
 
-signals:
+  signals:
     void toolChanged(int index);
     void clipRequested(int index);
     // Swap or Transform rewrote the map: the main window runs redrawtrack.
     void mapRewritten();
+
+  private:
+    class TileBox;
+    class SheetBox;
+
+    void buildTools();
+    void buildPictures();
+    void highlightTool(int index);
+    void showTile(TileBox* box, uint8_t tile);
+    void tsetprev_MouseDown(int button, double x, double y);
+    void tsetprev_MouseMove(double x, double y);
+    // Rewrites the map cell by cell through `rule`, as one undoable step.
+    template <typename Rule>
+    void rewriteMap(const char* stepName, Rule rule);
+
+    RomSession& session_;
+    EditTools& tools_;
+    TileCache& tiles_;
+    History* history_;
+
+    std::array<QToolButton*, 8> cTool_{};
+    std::array<QToolButton*, 4> clip_{};
+    int shownTool_ = -1;
+    SheetBox* tsetprev_ = nullptr;
+    QLabel* lpseltile_ = nullptr;
+    TileBox* pseltile_ = nullptr;
+    QLabel* lmseltile_ = nullptr;
+    TileBox* mseltile_ = nullptr;
+    QLabel* llseltile_ = nullptr;
+    TileBox* lseltile_ = nullptr;
+    QLabel* lrseltile_ = nullptr;
+    TileBox* rseltile_ = nullptr;
+    std::array<TileBox*, 4> slots_{};  // ts1seltile, ts2seltile, tdseltile, tsseltile
+    std::array<int, 4> slotTiles_{-1, -1, -1, -1};
 };
 
 }  // namespace korvale
