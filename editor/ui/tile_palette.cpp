@@ -225,8 +225,11 @@ TilePalette::TilePalette(RomSession& session, EditTools& tools, TileCache& tiles
     setFixedSize(kClientWidth, kClientHeight);
     buildTools();
     buildPictures();
-    // Form_Load
-    ctool_Click(kSelectTool);
+    // Form_Load chooses the select tool. The core starts with it, and is only
+    // told when it differs: its change notice may lead back here before the
+    // owner has stored this window.
+    if (tools_.curtool() != kSelectTool) tools_.ctool_Click(kSelectTool);
+    highlightTool(kSelectTool);
     refreshFromTools();
 }
 
