@@ -301,17 +301,6 @@ TEST_F(EditToolsTest, CopyPressPaste) {
     EXPECT_EQ(cell(6, 3), pattern(22, 21));
 }
 
-TEST_F(EditToolsTest, PasteWhileFloatingDropsTheOldBlockFirst) {
-    select(1, 1, 1, 1);
-    tools.clip_Click(kClipCopy);
-    dragCarrier(3, 3, 8 * 40 + 3, 8 * 40 + 3);
-    tools.clip_Click(kClipPaste, 16, 16);
-    EXPECT_EQ(cell(40, 40), pattern(1, 1));
-    EXPECT_FALSE(tools.selectionVisible());  // justdropped: no selection started
-    EXPECT_TRUE(tools.blockfloat());
-    EXPECT_EQ(tools.carrier().left, 16);
-}
-
 TEST_F(EditToolsTest, WholeMapLiftCopyPaste) {
     select(0, 0, 127, 127);
     ASSERT_TRUE(tools.blockfloat());
