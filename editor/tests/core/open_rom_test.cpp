@@ -161,7 +161,11 @@ TEST_P(RomSessionTest, AShortStreamKeepsTheRestOfTheMap) {
 }
 
 TEST_P(RomSessionTest, LoadingLeavesNoTemporaryFileBehind) {
-    const auto cwd = fs::current_path();
+    // Back to the old folder however the test ends.
+    struct Cwd {
+        fs::path old = fs::current_path();
+        ~Cwd() { fs::current_path(old); }
+    } cwd;
     fs::current_path(dir.path());
     RomSession s;
     openOk(s, path);
@@ -176,7 +180,6 @@ TEST_P(RomSessionTest, LoadingLeavesNoTemporaryFileBehind) {
     load(s, 3);
     EXPECT_EQ(leftovers(), before);
     EXPECT_FALSE(fs::exists(dir.file("dcctemp.tmp")));
-    fs::current_path(cwd);
 }
 
 TEST_P(RomSessionTest, AnUnreadableRomChangesNothing) {
