@@ -80,6 +80,36 @@ Bytes encode(Bytes input, uint32_t format, uint32_t formatFlag) {
     return out;
 }
 
+Bytes noise(size_t n, uint32_t seed) {
+    auto reversed = [](uint8_t v) {
+        uint8_t r = 0;
+        for (int b = 0; b < 8; ++b) r |= static_cast<uint8_t>(((v >> b) & 1) << (7 - b));
+        return r;
+    };
+    Bytes out;
+    std::mt19937 rng(seed);
+    std::vector<bool> seen(65536);
+    while (out.size() < n) {
+        auto v = static_cast<uint8_t>(rng());
+        if (!out.empty()) {
+            const uint8_t last = out.back();
+            const uint32_t key = last | v << 8;
+            const uint32_t related[] = {key, key ^ 0xFFFF, static_cast<uint32_t>(v | last << 8),
+                                        static_cast<uint32_t>(reversed(last) | reversed(v) << 8)};
+            bool taken = false;
+            for (uint32_t k : related) taken = taken || seen[k];
+            const int step = v - last;
+            if (taken || related[0] == related[1] || related[0] == related[2] ||
+                related[0] == related[3] || (step >= -1 && step <= 1))
+                continue;
+            if (out.size() >= 2 && v == out[out.size() - 2]) continue;
+            seen[key] = true;
+        }
+        out.push_back(v);
+    }
+    return out;
+}
+
 void zeroDroppedTileBytes(Bytes& data) {
     for (size_t i = 16; i < data.size(); ++i)
         if ((i & 16) && (i & 1)) data[i] = 0;

@@ -52,6 +52,11 @@ Bytes encode(Bytes input, uint32_t format, uint32_t formatFlag = 0);
 constexpr int kShapeCount = 17;
 Bytes shapedInput(std::mt19937& rng, uint32_t size, int shape);
 
+// n bytes in which no encoder finds anything: no two-byte key appears twice,
+// also not inverted, bit-reversed or back to front, and no fill or sequence
+// starts anywhere. The same n and seed give the same bytes.
+Bytes noise(size_t n, uint32_t seed = 7);
+
 // Tile data for formats 0 and 1 with formatFlag: the bytes that tile packing
 // drops (offset 16 and up, bit 4 set, odd) are zero, so they round-trip.
 void zeroDroppedTileBytes(Bytes& data);
