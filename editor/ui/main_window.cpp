@@ -222,8 +222,10 @@ void MainWindow::buildMenus() {
     add(mT_, "Import Level from O&ffset", "mTOffset", &MainWindow::mTOffset_Click);
     add(mT_, "Level &Management", "mLevel", &MainWindow::mLevel_Click);
 
-    // Until a ROM is open only the File menu is usable.
-    mT_->menuAction()->setEnabled(false);
+    // Until a ROM is open only the File menu is usable. The menu itself is
+    // disabled (not only its action), so that giving the window back after a
+    // load cannot enable it again.
+    mT_->setEnabled(false);
 }
 
 void MainWindow::buildView() {
@@ -605,7 +607,7 @@ bool MainWindow::openRomFile(const QString& path) {
     }
     lastRomFolder_ = QFileInfo(path).absolutePath();
     for (QAction* a : mTrack_) a->setEnabled(true);
-    mT_->menuAction()->setEnabled(true);
+    mT_->setEnabled(true);
     history_.clear();
     showFilePanel();
     ShowTrack(session_.rom.levelTrack[0], 0);
