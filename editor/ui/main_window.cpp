@@ -61,6 +61,15 @@ QString shownName(const std::string& path) {
     return QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(path)));
 }
 
+// A history step's name as it reads after "Undo" or "Redo": the tools' own
+// names where they say what happened, plainer words where they do not.
+QString stepCaption(const std::string& name) {
+    QString shown = qs(name);
+    if (name == "Transform") shown = QStringLiteral("Replace Tile");
+    if (name == "Delete") shown = QStringLiteral("Delete Block");
+    return shown.replace('&', QStringLiteral("&&"));
+}
+
 // Rounds halves to the even neighbour, as the scroll changes are specified.
 int roundHalfEven(double value) {
     return static_cast<int>(std::nearbyint(value));
@@ -113,6 +122,13 @@ double scrolledEdge(double pictureTwips, double visibleTwips, int value, int max
     return edge > 0 ? 0 : edge;
 }
 
+int scrollValueFor(double edgeTwips, double pictureTwips, double visibleTwips, int maximum) {
+    const double span = pictureTwips - visibleTwips;
+    if (maximum <= 0 || span <= 0) return 0;
+    const double value = std::round(-edgeTwips * maximum / span);
+    return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(maximum)));
+}
+
 // Puts the window (and the palette) out of the user's reach while a load or
 // a repaint runs. Questions and messages are shown outside it: a dialog with
 // a disabled parent could not be answered.
@@ -156,6 +172,11 @@ MainWindow::MainWindow(RomSession& session, Prompter& prompter, Options options)
     picture2_->setToolPointer(tools_.curtool());
 
     tools_.onStateChanged = [this] { onToolsChanged(); };
+    history_.onChanged = [this] { updateEditMenu(); };
+    updateEditMenu();
+    updateViewMenu();
+    // The tool window is where the mouse often is; its keys undo and zoom too.
+    palette_->addActions({mEUndo_, mERedo_, mVZoomIn_, mVZoomOut_, mVActual_, mVGrid_});
 
     qApp->installEventFilter(this);
     resize(900, 740);
@@ -164,6 +185,7 @@ MainWindow::MainWindow(RomSession& session, Prompter& prompter, Options options)
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
     tools_.onStateChanged = nullptr;
+    history_.onChanged = nullptr;
 }
 
 void MainWindow::buildMenus() {
@@ -179,6 +201,8 @@ void MainWindow::buildMenus() {
     QAction* mFX = mF->addAction("E&xit", this, &MainWindow::mFX_Click);
     mFX->setObjectName("mFX");
     mFX->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    buildEditMenu(bar);
 
     mT_ = bar->addMenu("&Track");
     mT_->setObjectName("mT");
@@ -222,10 +246,123 @@ void MainWindow::buildMenus() {
     add(mT_, "Import Level from O&ffset", "mTOffset", &MainWindow::mTOffset_Click);
     add(mT_, "Level &Management", "mLevel", &MainWindow::mLevel_Click);
 
+    buildViewMenu(bar);
+
     // Until a ROM is open only the File menu is usable. The menu itself is
     // disabled (not only its action), so that giving the window back after a
     // load cannot enable it again.
     mT_->setEnabled(false);
+}
+
+void MainWindow::buildEditMenu(QMenuBar* bar) {
+    QMenu* mE = bar->addMenu("&Edit");
+    mE->setObjectName("mE");
+    mE->menuAction()->setObjectName("mE");
+    // The shortcuts are these actions' alone: a disabled action lets the key
+    // through to the key filter, which leaves it alone.
+    mEUndo_ = mE->addAction("&Undo", this, &MainWindow::mEUndo_Click);
+    mEUndo_->setObjectName("mEUndo");
+    mEUndo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mERedo_ = mE->addAction("&Redo", this, &MainWindow::mERedo_Click);
+    mERedo_->setObjectName("mERedo");
+    mERedo_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+}
+
+void MainWindow::buildViewMenu(QMenuBar* bar) {
+    QMenu* mV = bar->addMenu("&View");
+    mV->setObjectName("mV");
+    mV->menuAction()->setObjectName("mV");
+    mVZoomIn_ = mV->addAction("Zoom &In", this, [this] { setZoom(zoom() + 1); });
+    mVZoomIn_->setObjectName("mVZoomIn");
+    // Ctrl+= as well: on many keyboards + is = with Shift.
+    mVZoomIn_->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    mVZoomOut_ = mV->addAction("Zoom &Out", this, [this] { setZoom(zoom() - 1); });
+    mVZoomOut_->setObjectName("mVZoomOut");
+    mVZoomOut_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    mVActual_ = mV->addAction("&Actual Size", this, [this] { setZoom(MapView::kMinZoom); });
+    mVActual_->setObjectName("mVActual");
+    mVActual_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    mV->addSeparator();
+    mVGrid_ = mV->addAction("&Grid");
+    mVGrid_->setObjectName("mVGrid");
+    mVGrid_->setCheckable(true);
+    mVGrid_->setChecked(false);
+    mVGrid_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    connect(mVGrid_, &QAction::toggled, this, &MainWindow::mVGrid_Click);
+}
+
+QString MainWindow::undoCaption(const std::string& stepName) {
+    return stepName.empty() ? QStringLiteral("&Undo") : "&Undo " + stepCaption(stepName);
+}
+
+QString MainWindow::redoCaption(const std::string& stepName) {
+    return stepName.empty() ? QStringLiteral("&Redo") : "&Redo " + stepCaption(stepName);
+}
+
+void MainWindow::updateEditMenu() {
+    mEUndo_->setEnabled(history_.canUndo());
+    mEUndo_->setText(undoCaption(history_.undoName()));
+    mERedo_->setEnabled(history_.canRedo());
+    mERedo_->setText(redoCaption(history_.redoName()));
+}
+
+void MainWindow::updateViewMenu() {
+    mVZoomIn_->setEnabled(zoom() < MapView::kMaxZoom);
+    mVZoomOut_->setEnabled(zoom() > MapView::kMinZoom);
+    mVGrid_->setChecked(picture2_->gridShown());
+}
+
+void MainWindow::mEUndo_Click() {
+    // The tools close an open paint stroke first and follow a floating block.
+    tools_.undo();
+}
+
+void MainWindow::mERedo_Click() {
+    tools_.redo();
+}
+
+void MainWindow::mVGrid_Click(bool shown) {
+    picture2_->setGridShown(shown);
+    if (mVGrid_->isChecked() != shown) mVGrid_->setChecked(shown);
+}
+
+int MainWindow::zoom() const {
+    return picture2_->zoom();
+}
+
+void MainWindow::setZoom(int zoom, std::optional<QPointF> anchor) {
+    zoom = std::clamp(zoom, MapView::kMinZoom, MapView::kMaxZoom);
+    const int old = picture2_->zoom();
+    if (zoom == old) return;
+    const QPointF at = anchor.value_or(QPointF(frame_->width() / 2.0, frame_->height() / 2.0));
+    const QPointF mapPoint = (at - QPointF(picture2_->pos())) / old;
+    picture2_->setZoom(zoom);
+
+    // Where the picture's corner must go for mapPoint to stay at `at`; the
+    // scroll bars get the values that place it there by their own formula.
+    const QPointF corner = at - mapPoint * zoom;
+    const double tx = twipsPerPixelX();
+    const double ty = twipsPerPixelY();
+    const QSize form = formSizeTwips();
+    scrollTo(hscroll_, scrollValueFor(corner.x() * tx, picture2_->width() * tx,
+                                      form.width() - kHscrollNarrower, hscroll_->maximum()));
+    scrollTo(vscroll_, scrollValueFor(corner.y() * ty, picture2_->height() * ty,
+                                      form.height() - kVscrollShorter, vscroll_->maximum()));
+    updateViewMenu();
+}
+
+void MainWindow::scrollTo(QScrollBar* bar, int value) {
+    {
+        QSignalBlocker block(bar);
+        bar->setValue(value);
+    }
+    if (bar == hscroll_) {
+        hscroll_Change(bar->value());
+    } else {
+        vscroll_Change(bar->value());
+    }
 }
 
 void MainWindow::buildView() {
@@ -355,24 +492,34 @@ void MainWindow::Form_Resize() {
 void MainWindow::hscroll_Change(int value) {
     const double tx = twipsPerPixelX();
     const QSize form = formSizeTwips();
-    const double left = scrolledEdge(MapView::kPixels * tx, form.width() - kHscrollNarrower, value,
-                                     hscroll_->maximum());
+    const double left = scrolledEdge(picture2_->width() * tx, form.width() - kHscrollNarrower,
+                                     value, hscroll_->maximum());
     picture2_->move(static_cast<int>(std::lround(left / tx)), picture2_->y());
 }
 
 void MainWindow::vscroll_Change(int value) {
     const double ty = twipsPerPixelY();
     const QSize form = formSizeTwips();
-    const double top = scrolledEdge(MapView::kPixels * ty, form.height() - kVscrollShorter, value,
-                                    vscroll_->maximum());
+    const double top = scrolledEdge(picture2_->height() * ty, form.height() - kVscrollShorter,
+                                    value, vscroll_->maximum());
     picture2_->move(picture2_->x(), static_cast<int>(std::lround(top / ty)));
 }
 
 QPoint MainWindow::viewTopLeft() const {
-    return {std::abs(picture2_->x()), std::abs(picture2_->y())};
+    const int z = picture2_->zoom();
+    return {std::abs(picture2_->x()) / z, std::abs(picture2_->y()) / z};
 }
 
 void MainWindow::onWheel(QWheelEvent* event) {
+    if (event->modifiers() & Qt::ControlModifier) {
+        // One step per notch (120); fine-grained wheels add up to one.
+        wheelZoom_ += event->angleDelta().y();
+        const int steps = wheelZoom_ / 120;
+        wheelZoom_ -= steps * 120;
+        if (steps != 0) setZoom(zoom() + steps, QPointF(picture2_->pos()) + event->position());
+        event->accept();
+        return;
+    }
     QPoint delta = event->angleDelta();
     QScrollBar* bar = vscroll_;
     int steps = delta.y();
@@ -410,17 +557,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool MainWindow::Form_KeyDown(int keyCode, int shift) {
-    // Undo and redo go beyond the classic keys; nothing else uses them.
-    if (shift == kCtrlKey && keyCode == 'Z') {
-        tools_.undo();
-        return true;
-    }
-    if ((shift == kCtrlKey && keyCode == 'Y') ||
-        (shift == (kCtrlKey | kShiftKey) && keyCode == 'Z')) {
-        tools_.redo();
-        return true;
-    }
-
     const bool acts =
         (keyCode == kKeyDelete && shift == 0) ||
         (shift == kCtrlKey &&

@@ -5,9 +5,12 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointF>
 #include <QPointer>
 #include <array>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "core/edit_tools.h"
 #include "core/history.h"
@@ -19,6 +22,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QScrollBar;
 class QWheelEvent;
 
@@ -43,6 +47,9 @@ ScrollLayout computeScrollLayout(int widthTwips, int heightTwips);
 // The picture's left (or top) edge in twips for a scroll value: 0 at value 0,
 // the map's far edge at the bar at the maximum, never above 0.
 double scrolledEdge(double pictureTwips, double visibleTwips, int value, int maximum);
+// The other way round: the scroll value (0..maximum) that puts the picture's
+// edge nearest to `edgeTwips`; 0 when the picture fits.
+int scrollValueFor(double edgeTwips, double pictureTwips, double visibleTwips, int maximum);
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -86,6 +93,19 @@ class MainWindow : public QMainWindow {
     // Map pixel shown at the view's top-left corner (where Paste puts a block).
     QPoint viewTopLeft() const;
 
+    // Edit menu: undo or redo one step of the history.
+    void mEUndo_Click();
+    void mERedo_Click();
+    // View menu. Zooming keeps the point `anchor` of the view's frame (its
+    // centre when none is given) over the same map pixel where scrolling allows.
+    void setZoom(int zoom, std::optional<QPointF> anchor = std::nullopt);
+    int zoom() const;
+    void mVGrid_Click(bool shown);
+
+    // The captions the Edit menu shows for a history step's name.
+    static QString undoCaption(const std::string& stepName);
+    static QString redoCaption(const std::string& stepName);
+
     RomSession& session() { return session_; }
     EditTools& tools() { return tools_; }
     History& history() { return history_; }
@@ -106,6 +126,12 @@ class MainWindow : public QMainWindow {
     class Busy;
 
     void buildMenus();
+    void buildEditMenu(QMenuBar* bar);
+    void buildViewMenu(QMenuBar* bar);
+    void updateEditMenu();
+    void updateViewMenu();
+    // Sets a bar's value, moving the picture even when the value stays.
+    void scrollTo(QScrollBar* bar, int value);
     void buildView();
     void buildStatusBar();
     void Form_Resize();
@@ -142,6 +168,13 @@ class MainWindow : public QMainWindow {
     QPointer<LevelManagement> levelWindow_;
 
     QMenu* mT_ = nullptr;
+    QAction* mEUndo_ = nullptr;
+    QAction* mERedo_ = nullptr;
+    QAction* mVZoomIn_ = nullptr;
+    QAction* mVZoomOut_ = nullptr;
+    QAction* mVActual_ = nullptr;
+    QAction* mVGrid_ = nullptr;
+    int wheelZoom_ = 0;  // Ctrl+wheel travel not yet turned into a zoom step
     std::array<QAction*, layout::kLevelCount> mTrack_{};
     std::array<QAction*, layout::kTileSetCount> mTileSet_{};
     QLabel* panelMouse_ = nullptr;

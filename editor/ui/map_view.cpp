@@ -15,13 +15,51 @@ namespace {
 
 constexpr int kCell = 8;
 
-// The tools expect single-precision map pixels; Qt gives fractional positions
-// on high-resolution screens, which the tools round themselves.
-QPointF mapPixel(const QMouseEvent* event) {
-    return event->position();
+// A screen pixel stands for the map pixel it shows. Its centre, divided by
+// the zoom and taken back half a map pixel, rounds to that map pixel just as
+// a position at 1x does, so the last screen pixel of a cell stays in the
+// cell. Fractions stay: the tools round them (high-resolution screens give
+// fractional positions at 1x too, and at 1x this is the position itself).
+double toMap(double screen, int zoom) {
+    return (screen + 0.5) / zoom - 0.5;
+}
+
+QPointF mapPixel(const QMouseEvent* event, int zoom) {
+    const QPointF p = event->position();
+    return {toMap(p.x(), zoom), toMap(p.y(), zoom)};
 }
 
 }  // namespace
+
+void drawZoomed(QPainter& painter, const QImage& source, int zoom, const QRect& target) {
+    if (zoom <= 1) {
+        painter.drawImage(target, source, target);
+        return;
+    }
+    const QRect part = target & QRect(0, 0, source.width() * zoom, source.height() * zoom);
+    if (part.isEmpty()) return;
+    // Scaled here rather than by the painter, so every pixel is an exact
+    // square of the same colour whatever the painter's smoothing.
+    const QImage src = source.format() == QImage::Format_RGB32
+                           ? source
+                           : source.convertToFormat(QImage::Format_RGB32);
+    QImage out(part.size(), QImage::Format_RGB32);
+    std::vector<int> column(static_cast<size_t>(part.width()));
+    for (int x = 0; x < part.width(); ++x) column[static_cast<size_t>(x)] = (part.x() + x) / zoom;
+    int lastRow = -1;
+    for (int y = 0; y < part.height(); ++y) {
+        auto* dst = reinterpret_cast<uint32_t*>(out.scanLine(y));
+        const int row = (part.y() + y) / zoom;
+        if (row == lastRow) {
+            std::memcpy(dst, out.constScanLine(y - 1), static_cast<size_t>(part.width()) * 4);
+            continue;
+        }
+        lastRow = row;
+        const auto* line = reinterpret_cast<const uint32_t*>(src.constScanLine(row));
+        for (int x = 0; x < part.width(); ++x) dst[x] = line[column[static_cast<size_t>(x)]];
+    }
+    painter.drawImage(part.topLeft(), out);
+}
 
 // ---------------------------------------------------------------------------
 
@@ -44,24 +82,30 @@ void CarrierPicture::setPressed(bool pressed) {
     update();
 }
 
+void CarrierPicture::setZoom(int zoom) {
+    if (zoom == zoom_) return;
+    zoom_ = zoom;
+    update();
+}
+
 void CarrierPicture::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(event->rect(), Qt::white);
-    painter.drawImage(event->rect(), shownPicture(), event->rect());
+    drawZoomed(painter, shownPicture(), zoom_, event->rect());
 }
 
 void CarrierPicture::mousePressEvent(QMouseEvent* event) {
-    const QPointF p = mapPixel(event);
+    const QPointF p = mapPixel(event, zoom_);
     tools_.pcarrier_MouseDown(MapView::buttonBits(event->button()), p.x(), p.y());
 }
 
 void CarrierPicture::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF p = mapPixel(event);
+    const QPointF p = mapPixel(event, zoom_);
     tools_.pcarrier_MouseMove(MapView::buttonBits(event->buttons()), p.x(), p.y());
 }
 
 void CarrierPicture::mouseReleaseEvent(QMouseEvent* event) {
-    const QPointF p = mapPixel(event);
+    const QPointF p = mapPixel(event, zoom_);
     tools_.pcarrier_MouseUp(MapView::buttonBits(event->button()), p.x(), p.y());
 }
 
@@ -145,6 +189,26 @@ void MapView::setToolPointer(int tool) {
     }
 }
 
+void MapView::setZoom(int zoom) {
+    zoom = std::clamp(zoom, kMinZoom, kMaxZoom);
+    if (zoom == zoom_) return;
+    zoom_ = zoom;
+    resize(kPixels * zoom_, kPixels * zoom_);
+    carrier_->setZoom(zoom_);
+    syncFromTools();
+    update();
+}
+
+void MapView::setGridShown(bool shown) {
+    if (shown == grid_) return;
+    grid_ = shown;
+    update();
+}
+
+QRect MapView::zoomed(const QRect& r) const {
+    return {r.x() * zoom_, r.y() * zoom_, r.width() * zoom_, r.height() * zoom_};
+}
+
 void MapView::paintCell(int x, int y, uint8_t tile) {
     // Direct row copies: a full repaint is 16,384 of these and must stay cheap.
     const QImage& src = tiles_.tile(tile);
@@ -166,7 +230,7 @@ void MapView::redrawtrack() {
 
 void MapView::cellChanged(int x, int y, uint8_t, uint8_t after) {
     paintCell(x, y, after);
-    update(x * kCell, y * kCell, kCell, kCell);
+    update(zoomed(QRect(x * kCell, y * kCell, kCell, kCell)));
 }
 
 void MapView::mapReplaced(const TrackMap::Cells& before) {
@@ -181,7 +245,7 @@ void MapView::mapReplaced(const TrackMap::Cells& before) {
         paintCell(x, y, cells[i]);
         dirty |= QRect(x * kCell, y * kCell, kCell, kCell);
     }
-    if (!dirty.isEmpty()) update(dirty);
+    if (!dirty.isEmpty()) update(zoomed(dirty));
 }
 
 void MapView::rebuildCarrierPictures() {
@@ -222,14 +286,14 @@ void MapView::rebuildCarrierPictures() {
 
 void MapView::syncFromTools() {
     const PixelRect& s = tools_.selection();
-    const QRect selection(s.left, s.top, s.width, s.height);
+    const QRect selection = zoomed(QRect(s.left, s.top, s.width, s.height));
     if (outline_->geometry() != selection) outline_->setGeometry(selection);
     outline_->setVisible(tools_.selectionVisible() && !selection.isEmpty());
 
     if (tools_.blockfloat()) {
         rebuildCarrierPictures();
         const PixelRect& c = tools_.carrier();
-        const QRect carrier(c.left, c.top, c.width, c.height);
+        const QRect carrier = zoomed(QRect(c.left, c.top, c.width, c.height));
         if (carrier_->geometry() != carrier) carrier_->setGeometry(carrier);
         carrier_->setPressed(tools_.carrierPressed());
         if (!carrier_->isVisible()) {
@@ -243,23 +307,35 @@ void MapView::syncFromTools() {
 
 void MapView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    for (const QRect& r : event->region()) painter.drawImage(r, image_, r);
+    for (const QRect& r : event->region()) drawZoomed(painter, image_, zoom_, r);
+    if (!grid_) return;
+
+    // One line on the first pixel column and row of every cell but the
+    // first, translucent so the tiles still read through it.
+    const QRect area = event->region().boundingRect();
+    const int step = kCell * zoom_;
+    const QColor line(128, 128, 128, 120);
+    painter.setClipRegion(event->region());
+    for (int x = std::max(1, area.left() / step) * step; x <= area.right(); x += step)
+        painter.fillRect(x, area.top(), 1, area.height(), line);
+    for (int y = std::max(1, area.top() / step) * step; y <= area.bottom(); y += step)
+        painter.fillRect(area.left(), y, area.width(), 1, line);
 }
 
 void MapView::mousePressEvent(QMouseEvent* event) {
-    const QPointF p = mapPixel(event);
+    const QPointF p = mapPixel(event, zoom_);
     tools_.picture2_MouseDown(buttonBits(event->button()), p.x(), p.y());
     emit mouseHandled();
 }
 
 void MapView::mouseMoveEvent(QMouseEvent* event) {
-    const QPointF p = mapPixel(event);
+    const QPointF p = mapPixel(event, zoom_);
     tools_.picture2_MouseMove(buttonBits(event->buttons()), p.x(), p.y());
     emit mouseHandled();
 }
 
 void MapView::mouseReleaseEvent(QMouseEvent* event) {
-    const QPointF p = mapPixel(event);
+    const QPointF p = mapPixel(event, zoom_);
     tools_.picture2_MouseUp(buttonBits(event->button()), p.x(), p.y());
     emit mouseHandled();
 }

@@ -3,6 +3,11 @@
 // reports changes; scrolling moves the widget and repaints nothing. Mouse
 // events become map-pixel calls on the editing tools, and the tools' state
 // (selection outline shselect, floating picture pcarrier) is drawn on top.
+//
+// Zoom blows the widget up 1 to 4 times. The image stays 1024 x 1024 map
+// pixels; only painting scales it (nearest neighbour), and every mouse
+// position is divided back into map pixels, so the tools never see the zoom.
+// The grid is painted over the scaled picture, never into the image.
 #pragma once
 
 #include <QCursor>
@@ -14,7 +19,13 @@
 #include "core/track_map.h"
 #include "ui/tile_cache.h"
 
+class QPainter;
+
 namespace korvale {
+
+// Draws the part of `source`, blown up `zoom` times with every pixel a
+// zoom x zoom square, that falls in `target` (in zoomed pixels).
+void drawZoomed(QPainter& painter, const QImage& source, int zoom, const QRect& target);
 
 // pcarrier: the floating block, inverted at rest and in normal colours while
 // a button is held on it. It forwards its own mouse events to the tools.
@@ -24,6 +35,8 @@ class CarrierPicture : public QWidget {
     CarrierPicture(EditTools& tools, QWidget* parent);
     void setPictures(QImage normal, QImage inverted);
     void setPressed(bool pressed);
+    void setZoom(int zoom);
+    // In map pixels, whatever the zoom.
     const QImage& shownPicture() const { return pressed_ ? normal_ : inverted_; }
 
   protected:
@@ -37,6 +50,7 @@ class CarrierPicture : public QWidget {
     QImage normal_;
     QImage inverted_;
     bool pressed_ = false;
+    int zoom_ = 1;
 };
 
 // shselect: an outline that lets the mouse through to the map.
@@ -53,6 +67,8 @@ class MapView : public QWidget, private TrackMap::Observer {
     Q_OBJECT
   public:
     static constexpr int kPixels = 1024;  // 128 cells of 8 pixels
+    static constexpr int kMinZoom = 1;
+    static constexpr int kMaxZoom = 4;
 
     MapView(TrackMap& map, EditTools& tools, const TileCache& tiles, QWidget* parent = nullptr);
     ~MapView() override;
@@ -63,6 +79,14 @@ class MapView : public QWidget, private TrackMap::Observer {
     void syncFromTools();
     // The draw tool shows a pencil, every other tool the arrow.
     void setToolPointer(int tool);
+
+    // Screen pixels per map pixel; the widget is kPixels * zoom square.
+    int zoom() const { return zoom_; }
+    void setZoom(int zoom);
+    bool gridShown() const { return grid_; }
+    void setGridShown(bool shown);
+    // A map-pixel rectangle where it lies on the zoomed widget.
+    QRect zoomed(const QRect& mapRect) const;
 
     const QImage& image() const { return image_; }
     CarrierPicture* carrier() const { return carrier_; }
@@ -103,6 +127,8 @@ class MapView : public QWidget, private TrackMap::Observer {
     int carrierW_ = -1;
     int carrierH_ = -1;
     qint64 carrierTilesKey_ = 0;
+    int zoom_ = 1;
+    bool grid_ = false;
 };
 
 }  // namespace korvale
