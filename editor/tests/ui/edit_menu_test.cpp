@@ -98,6 +98,13 @@ TEST_F(EditMenuTest, TheKeysUndoAndRedoOneStrokeAtATime) {
     EXPECT_EQ(session.map.cells(), one);
     redo()->trigger();
     EXPECT_EQ(session.map.cells(), two);
+
+    // And the keys work from the tool window as well.
+    TilePalette* palette = window->palette();
+    palette->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(palette));
+    QTest::keyClick(palette, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(session.map.cells(), one);
 }
 
 TEST_F(EditMenuTest, CaptionsNameTheStep) {
