@@ -8,6 +8,12 @@
 #include "zarni_compress.h"
 
 namespace zarni::codec {
+
+void ByteReader::finish() {
+    std::clearerr(file_);
+    seekOpenFile(position_);
+}
+
 namespace {
 
 struct FormatEntry {
@@ -19,12 +25,9 @@ struct FormatEntry {
 };
 
 constexpr FormatEntry kFormats[] = {
-    {0, decodeFormat01, encodeFormat01, -1, 0},
-    {1, decodeFormat01, encodeFormat01, -1, 1},
-    {2, decodeFormat2, encodeFormat2, 0, 0},
-    {3, decodeFormat3, encodeFormat3, 0, 0},
-    {4, decodeFormat4, encodeFormat4, 0, 0},
-    {100, decodeFormat100, encodeFormat100, 2, 1},
+    {0, decodeFormat01, encodeFormat01, -1, 0},    {1, decodeFormat01, encodeFormat01, -1, 1},
+    {2, decodeFormat2, encodeFormat2, 0, 0},       {3, decodeFormat3, encodeFormat3, 0, 0},
+    {4, decodeFormat4, encodeFormat4, 0, 0},       {100, decodeFormat100, encodeFormat100, 2, 1},
     {101, decodeFormat100, encodeFormat100, 3, 1},
 };
 
@@ -66,8 +69,10 @@ ZARNI_API uint32_t ZARNI_CALL ZarniDecompress(void* destination, uint32_t fileOf
     DecoderFrame frame(work.get(), reader, maxSize, firstSwitch(*entry, formatFlag),
                        entry->switch2);
     entry->decode(frame);
+    reader.finish();
 
-    if (destination) std::memcpy(destination, work.get(), frame.length < maxSize ? frame.length : maxSize);
+    if (destination)
+        std::memcpy(destination, work.get(), frame.length < maxSize ? frame.length : maxSize);
     if (endOffsetOut) *endOffsetOut = reader.position();
     return frame.length;
 }
@@ -87,7 +92,8 @@ ZARNI_API uint32_t ZARNI_CALL ZarniRecompress(void* source, void* destination, u
     entry->encode(frame, static_cast<uint8_t*>(source), size);
     if (!frame.go) return 0;
 
-    if (destination) std::memcpy(destination, work.get(), frame.length < maxSize ? frame.length : maxSize);
+    if (destination)
+        std::memcpy(destination, work.get(), frame.length < maxSize ? frame.length : maxSize);
     return frame.length;
 }
 

@@ -13,39 +13,49 @@ constexpr uint32_t kBufferSize = 0x10000;
 
 // Reads the stream from the open file and counts the position. The end of the
 // file stops decoding: what the stream would hold beyond it is not defined.
+// It reads ahead in blocks; finish() puts the file's position back just after
+// the last byte the decoder took, where a following read without seek goes on.
 class ByteReader {
-public:
+  public:
     ByteReader(std::FILE* file, uint32_t position) : file_(file), position_(position) {}
 
     bool next(uint8_t& value) {
-#if defined(_WIN32)
-        int c = std::getc(file_);
-#else
-        int c = getc_unlocked(file_);
-#endif
-        if (c == EOF) return false;
-        value = static_cast<uint8_t>(c);
+        if (at_ == end_ && !refill()) return false;
+        value = buffer_[at_++];
         ++position_;
         return true;
     }
 
     // Returns how many bytes arrived.
     uint32_t block(uint8_t* destination, uint32_t count) {
-#if defined(__GLIBC__)
-        // Literal runs are short and many: skip the stream lock on each.
-        auto got = static_cast<uint32_t>(fread_unlocked(destination, 1, count, file_));
-#else
-        auto got = static_cast<uint32_t>(std::fread(destination, 1, count, file_));
-#endif
+        uint32_t got = 0;
+        while (got < count) {
+            if (at_ == end_ && !refill()) break;
+            uint32_t n = end_ - at_ < count - got ? end_ - at_ : count - got;
+            std::memcpy(destination + got, buffer_ + at_, n);
+            at_ += n;
+            got += n;
+        }
         position_ += got;
         return got;
     }
 
     uint32_t position() const { return position_; }
 
-private:
+    void finish();
+
+  private:
+    bool refill() {
+        at_ = 0;
+        end_ = static_cast<uint32_t>(std::fread(buffer_, 1, sizeof buffer_, file_));
+        return end_ != 0;
+    }
+
     std::FILE* file_;
     uint32_t position_;
+    uint32_t at_ = 0;
+    uint32_t end_ = 0;
+    uint8_t buffer_[4096];
 };
 
 struct DecoderFrame {
@@ -85,26 +95,48 @@ struct DecoderFrame {
         return true;
     }
 
+    // How many of count bytes still fit. Writing stops at the limit, as if
+    // every byte had checked it: the bytes that fit are written, then decoding
+    // ends.
+    uint32_t clip(uint32_t count) {
+        const uint32_t room = kBufferSize - length;
+        if (count <= room) return count;
+        go = false;
+        return room;
+    }
+
     void fill(uint8_t value, uint32_t count) {
-        for (uint32_t i = 0; i < count && put(value); ++i) {
-        }
+        const uint32_t n = clip(count);
+        std::memset(out + length, value, n);
+        length += n;
     }
 
     void wordFill(uint8_t v0, uint8_t v1, uint32_t count) {
-        for (uint32_t i = 0; i < count && put((i & 1) ? v1 : v0); ++i) {
-        }
+        const uint32_t n = clip(count);
+        uint8_t* d = out + length;
+        for (uint32_t i = 0; i < n; ++i) d[i] = (i & 1) ? v1 : v0;
+        length += n;
     }
 
     void increasingFill(uint8_t value, uint32_t count) {
-        for (uint32_t i = 0; i < count && put(static_cast<uint8_t>(value + i)); ++i) {
-        }
+        const uint32_t n = clip(count);
+        uint8_t* d = out + length;
+        for (uint32_t i = 0; i < n; ++i) d[i] = static_cast<uint8_t>(value + i);
+        length += n;
     }
 
     // Byte by byte in increasing position, so an overlapping source repeats
     // what the copy itself writes. The caller has checked the source range.
     void copy(uint32_t source, uint32_t count, uint8_t xorMask) {
-        for (uint32_t i = 0; i < count && put(out[source + i] ^ xorMask); ++i) {
+        const uint32_t n = clip(count);
+        uint8_t* d = out + length;
+        const uint8_t* from = out + source;
+        if (xorMask == 0 && source + n <= length) {
+            std::memcpy(d, from, n);
+        } else {
+            for (uint32_t i = 0; i < n; ++i) d[i] = from[i] ^ xorMask;
         }
+        length += n;
     }
 };
 

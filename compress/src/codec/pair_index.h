@@ -35,10 +35,11 @@ class KeyIndex {
     // key << 32 | position, sorted by key, positions ascending within a key.
     std::unique_ptr<uint64_t[]> entries_;
     uint32_t count_ = 0;
-    // First entry of each value of the key's top 16 bits, so that a search
-    // only bisects the entries that share them.
+    // First entry of each value of the key's top bits, so that a search only
+    // bisects the entries that share them.
     std::unique_ptr<uint32_t[]> buckets_;
     uint32_t bucketShift_ = 0;
+    uint32_t bucketCount_ = 0;
 };
 
 inline uint32_t pairKey(const uint8_t* p) {
