@@ -159,4 +159,23 @@ inline LzFills measureLzFills(const uint8_t* p, uint32_t e) {
     return c;
 }
 
+// Writes the fill that formats 0, 1 and 4 take when no copy wins: a byte fill
+// before a word fill before an increasing fill. Returns its length.
+inline uint32_t writeLzFill(EncoderFrame& f, const LzFills& fills, const uint8_t* p) {
+    if (fills.byteFill) {
+        writeCommandHeader(f, 1, fills.byteFill);
+        f.put(p[0]);
+        return fills.byteFill;
+    }
+    if (fills.wordFill) {
+        writeCommandHeader(f, 2, fills.wordFill);
+        f.put(p[0]);
+        f.put(p[1]);
+        return fills.wordFill;
+    }
+    writeCommandHeader(f, 3, fills.increasing);
+    f.put(p[0]);
+    return fills.increasing;
+}
+
 }  // namespace zarni::codec

@@ -91,7 +91,6 @@ void encodeFormat01(EncoderFrame& f, uint8_t* data, uint32_t size) {
         }
 
         flushLiterals(f, data, r, p);
-        const uint8_t v0 = data[p], v1 = data[p + 1];
         uint32_t n;
         if (o > bf + 1 && o > w && o > inc + 1) {
             n = o;
@@ -100,19 +99,8 @@ void encodeFormat01(EncoderFrame& f, uint8_t* data, uint32_t size) {
             const auto high = static_cast<uint8_t>(copy.source >> 8);
             f.put(f.switch2 == 1 ? high : low);
             f.put(f.switch2 == 1 ? low : high);
-        } else if (bf) {
-            n = bf;
-            writeCommandHeader(f, 1, n);
-            f.put(v0);
-        } else if (w) {
-            n = w;
-            writeCommandHeader(f, 2, n);
-            f.put(v0);
-            f.put(v1);
         } else {
-            n = inc;
-            writeCommandHeader(f, 3, n);
-            f.put(v0);
+            n = writeLzFill(f, fills, data + p);
         }
         p += n;
         r = p;

@@ -70,7 +70,6 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
         }
 
         flushLiterals(f, data, r, p);
-        const uint8_t v0 = data[p], v1 = data[p + 1];
         uint32_t n;
         if (o > m + 1 && o > bf + 1 && o > w && o > inc + 1 && o > lv) {
             n = o;
@@ -86,19 +85,8 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
             writeCommandHeader(f, 5, n);
             f.put(static_cast<uint8_t>(inverted.source & 0xFF));
             f.put(static_cast<uint8_t>(inverted.source >> 8));
-        } else if (bf) {
-            n = bf;
-            writeCommandHeader(f, 1, n);
-            f.put(v0);
-        } else if (w) {
-            n = w;
-            writeCommandHeader(f, 2, n);
-            f.put(v0);
-            f.put(v1);
         } else {
-            n = inc;
-            writeCommandHeader(f, 3, n);
-            f.put(v0);
+            n = writeLzFill(f, fills, data + p);
         }
         p += n;
         r = p;
