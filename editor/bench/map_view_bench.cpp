@@ -34,9 +34,12 @@ struct Editor {
     }
 };
 
+// Made on first use and destroyed in main, while the application still exists.
+std::unique_ptr<Editor> theEditor;
+
 Editor& editor() {
-    static Editor e;
-    return e;
+    if (!theEditor) theEditor = std::make_unique<Editor>();
+    return *theEditor;
 }
 
 void BM_redrawtrack(benchmark::State& state) {
@@ -80,5 +83,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    korvale::theEditor.reset();
     return 0;
 }

@@ -183,7 +183,8 @@ MainWindow::MainWindow(RomSession& session, Prompter& prompter, Options options)
 }
 
 MainWindow::~MainWindow() {
-    qApp->removeEventFilter(this);
+    // A window may outlive the application object (a static in a tool).
+    if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
     tools_.onStateChanged = nullptr;
     history_.onChanged = nullptr;
 }
