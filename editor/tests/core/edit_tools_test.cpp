@@ -2,43 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "support/editing_driver.h"
+
 namespace korvale {
 namespace {
 
-// The centre pixel of a cell, as a pointer over it would report.
-double px(int cell) {
-    return cell * 8 + 3;
-}
+using test::px;
 
-class EditToolsTest : public ::testing::Test {
+class EditToolsTest : public ::testing::Test, protected test::EditingDriver {
   protected:
-    EditToolsTest() : tools(session) {
-        // Every cell holds a tile of its own pattern, so moved cells are told apart.
-        TrackMap::Cells cells;
-        for (int i = 0; i < layout::kMapCells; ++i)
-            cells[static_cast<size_t>(i)] = pattern(i % 128, i / 128);
-        session.map.replace(cells);
-        session.rom.changed = false;
-        tools.setRightTile(0xEE);
-        tools.setLeftTile(0x11);
-    }
-
-    static uint8_t pattern(int x, int y) {
-        return static_cast<uint8_t>((x * 7 + y * 13) % 200 + 1);
-    }
-    uint8_t cell(int x, int y) const { return session.map.at(x, y); }
-
-    void press(int button, int cx, int cy) { tools.picture2_MouseDown(button, px(cx), px(cy)); }
-    void move(int buttons, int cx, int cy) { tools.picture2_MouseMove(buttons, px(cx), px(cy)); }
-    void release(int button, int cx, int cy) { tools.picture2_MouseUp(button, px(cx), px(cy)); }
-
-    // A left-button selection from one cell to another, released: a lift.
-    void select(int x0, int y0, int x1, int y1) {
-        press(kLeftButton, x0, y0);
-        move(kLeftButton, x1, y1);
-        release(kLeftButton, x1, y1);
-    }
-
     // Drags the floating picture: grab at (gx, gy) inside it, move the pointer
     // to map pixel (mx, my), release.
     void dragCarrier(double gx, double gy, double mx, double my) {
@@ -48,9 +20,6 @@ class EditToolsTest : public ::testing::Test {
         const PixelRect& d = tools.carrier();
         tools.pcarrier_MouseUp(kLeftButton, mx - d.left, my - d.top);
     }
-
-    RomSession session;
-    EditTools tools;
 };
 
 TEST(CellOfTest, RoundsThenTruncatesTowardZero) {

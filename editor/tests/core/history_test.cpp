@@ -5,42 +5,21 @@
 #include <memory>
 
 #include "core/edit_tools.h"
+#include "support/editing_driver.h"
 
 namespace korvale {
 namespace {
 
-double px(int cell) {
-    return cell * 8 + 3;
-}
+using test::px;
 
-class HistoryTest : public ::testing::Test {
+class HistoryTest : public ::testing::Test, protected test::EditingDriver {
   protected:
-    HistoryTest() : tools(session) {
-        TrackMap::Cells cells;
-        for (int i = 0; i < layout::kMapCells; ++i)
-            cells[static_cast<size_t>(i)] = pattern(i % 128, i / 128);
-        session.map.replace(cells);
+    HistoryTest() {
         history = std::make_unique<History>(session.map);
         tools.setHistory(history.get());
-        tools.setRightTile(0xEE);
-        tools.setLeftTile(0x11);
         original = session.map.cells();
-        session.rom.changed = false;
     }
 
-    static uint8_t pattern(int x, int y) {
-        return static_cast<uint8_t>((x * 7 + y * 13) % 200 + 1);
-    }
-    uint8_t cell(int x, int y) const { return session.map.at(x, y); }
-
-    void press(int button, int cx, int cy) { tools.picture2_MouseDown(button, px(cx), px(cy)); }
-    void move(int buttons, int cx, int cy) { tools.picture2_MouseMove(buttons, px(cx), px(cy)); }
-    void release(int button, int cx, int cy) { tools.picture2_MouseUp(button, px(cx), px(cy)); }
-    void select(int x0, int y0, int x1, int y1) {
-        press(kLeftButton, x0, y0);
-        move(kLeftButton, x1, y1);
-        release(kLeftButton, x1, y1);
-    }
     void dragCarrierTo(int left, int top) {
         tools.pcarrier_MouseDown(kLeftButton, 0, 0);
         tools.pcarrier_MouseMove(kLeftButton, left - tools.carrier().left,
@@ -48,8 +27,6 @@ class HistoryTest : public ::testing::Test {
         tools.pcarrier_MouseUp(kLeftButton, 0, 0);
     }
 
-    RomSession session;
-    EditTools tools;
     std::unique_ptr<History> history;
     TrackMap::Cells original{};
 };
