@@ -53,6 +53,11 @@ extern "C" {
 ZARNI_API uint32_t ZARNI_CALL ZarniVersion(void);
 
 /* Opens fileName (zero-terminated 8-bit path) as the module's one open file.
+ * On Windows the name is in the program's ANSI code page (GetACP: the
+ * system's code page, or UTF-8 for a program whose manifest asks for it), so
+ * every name that code page can spell opens, spaces and non-ASCII letters
+ * included; elsewhere its bytes go to the system unchanged (UTF-8 on usual
+ * Linux systems).
  * Any file already open is closed first, even when this call then fails.
  * fileMode: 0 existing file read only, 1 existing file read/write,
  *           2 created or emptied, read/write. Any other value (unsigned

@@ -1,7 +1,15 @@
 #include <cstdio>
+#include <memory>
+#include <new>
 
 #include "module_state.h"
 #include "zarni_compress.h"
+
+#if defined(_WIN32)
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 namespace zarni {
 namespace {
@@ -19,6 +27,25 @@ struct StateOwner {
 };
 
 StateOwner owner;
+
+// The caller's 8-bit name goes to the system in the one encoding the header
+// promises: on Windows the program's ANSI code page, whatever code page the C
+// runtime's locale would pick; elsewhere the bytes as they are.
+std::FILE* openNamedFile(const char* fileName, const char* mode) {
+#if defined(_WIN32)
+    const int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, fileName, -1, nullptr, 0);
+    if (length <= 0) return nullptr;
+    std::unique_ptr<wchar_t[]> wide(new (std::nothrow) wchar_t[static_cast<size_t>(length)]);
+    if (!wide ||
+        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, fileName, -1, wide.get(), length) <= 0)
+        return nullptr;
+    wchar_t wideMode[4] = {};
+    for (int i = 0; i < 3 && mode[i]; ++i) wideMode[i] = static_cast<wchar_t>(mode[i]);
+    return _wfopen(wide.get(), wideMode);
+#else
+    return std::fopen(fileName, mode);
+#endif
+}
 
 }  // namespace
 
@@ -73,7 +100,7 @@ ZARNI_API uint32_t ZARNI_CALL ZarniOpenFile(const char* fileName, uint32_t fileM
     s.writePermitted = fileMode != 0;
     if (!fileName) return 0;
     static const char* const modes[] = {"rb", "r+b", "w+b"};
-    s.file = std::fopen(fileName, modes[fileMode]);
+    s.file = zarni::openNamedFile(fileName, modes[fileMode]);
     return s.file ? 1 : 0;
 }
 

@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "test_support.h"
 #include "zarni_compress.h"
+
+#if defined(_WIN32)
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 using zt::Bytes;
 
@@ -31,6 +38,34 @@ TEST_F(FileAccess, NothingWorksWithoutAnOpenFile) {
     EXPECT_EQ(ZarniGetFileSize(), 0u);
     EXPECT_EQ(ZarniReadFile(buf, 4, 0, 1), 0u);
     EXPECT_EQ(ZarniWriteFile(buf, 4, 0, 1), 0u);
+}
+
+// How a caller spells a file name for the library: in the ANSI code page on
+// Windows, the system's bytes elsewhere. Empty when the code page cannot.
+std::string eightBitName(const std::filesystem::path& file) {
+#if defined(_WIN32)
+    const std::wstring wide = file.wstring();
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, nullptr, 0, nullptr,
+                                &lossy);
+    if (n <= 0 || lossy) return {};
+    std::string name(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), -1, name.data(), n, nullptr,
+                        nullptr);
+    name.pop_back();
+    return name;
+#else
+    return file.string();
+#endif
+}
+
+TEST_F(FileAccess, OpensNamesWithSpacesAndLettersBeyondAscii) {
+    const auto file = dir.path() / std::filesystem::path(u8"Räder und Gänge été.smc");
+    std::ofstream(file, std::ios::binary) << "SNES";
+    const std::string name = eightBitName(file);
+    if (name.empty()) GTEST_SKIP() << "the ANSI code page cannot spell the name";
+    ASSERT_EQ(ZarniOpenFile(name.c_str(), 1), 1u);
+    EXPECT_EQ(ZarniGetFileSize(), 4u);
 }
 
 TEST_F(FileAccess, CloseTwiceReportsOnlyTheFirst) {

@@ -29,8 +29,17 @@ TileCache::TileCache() : sheet_(blackImage(kSheetSide)) {
 }
 
 QString TileCache::sheetPath(int index) {
-    return QCoreApplication::applicationDirPath() + "/" +
+    return sheetFolder(QCoreApplication::applicationDirPath()) + "/" +
            QString::fromStdString(layout::tileSheetFileName(index));
+}
+
+QString TileCache::sheetFolder(const QString& programFolder) {
+    const QString first = QString::fromStdString(layout::tileSheetFileName(0));
+    const QString installed = QDir::cleanPath(programFolder + "/../share/korvale");
+    if (!QFileInfo::exists(programFolder + "/" + first) &&
+        QFileInfo::exists(installed + "/" + first))
+        return installed;
+    return programFolder;
 }
 
 bool TileCache::load(const QString& path, QString* error) {

@@ -18,8 +18,12 @@ public:
     // Pixels the sheet does not cover are black.
     bool load(const QString& path, QString* error);
 
-    // The sheet of tile set `index` beside the program (t00.bmp ...).
+    // The sheet of tile set `index` (t00.bmp ...) in the program's sheet folder.
     static QString sheetPath(int index);
+
+    // Beside the program when the sheets are there (the build, a copied
+    // folder), else the installed programFolder/../share/korvale.
+    static QString sheetFolder(const QString& programFolder);
 
     const QImage& sheet() const { return sheet_; }    // Picture3, 128 x 128
     const QImage& tile(uint8_t n) const { return tiles_[n]; }  // 8 x 8, entry n + 1

@@ -1,0 +1,57 @@
+# cmake -DHEADER=... -DDEF=... [-DDLL=... -DOBJDUMP=...] -P check_exports.cmake
+# Fails unless the .def file, and the DLL's export table when given, name
+# exactly the functions the header declares, every name undecorated.
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/ZarniExports.cmake)
+
+zarni_header_exports("${HEADER}" expected)
+list(LENGTH expected count)
+if(count EQUAL 0)
+  message(FATAL_ERROR "no export declarations found in ${HEADER}")
+endif()
+
+function(compare what actual)
+  set(missing ${expected})
+  set(extra ${actual})
+  if(actual)
+    list(REMOVE_ITEM missing ${actual})
+  endif()
+  list(REMOVE_ITEM extra ${expected})
+  if(missing OR extra)
+    message(FATAL_ERROR "${what} does not match the header.\n"
+                        "  missing: ${missing}\n  not in the header: ${extra}")
+  endif()
+endfunction()
+
+zarni_def_exports("${DEF}" def_names)
+compare("${DEF}" "${def_names}")
+
+if(DLL)
+  execute_process(COMMAND "${OBJDUMP}" -p "${DLL}" OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
+  endif()
+  # The name table: "[Ordinal/Name Pointer] Table" and then "\t[   0] Name"
+  # lines up to the first blank line.
+  string(FIND "${dump}" "[Ordinal/Name Pointer] Table" at)
+  if(at LESS 0)
+    message(FATAL_ERROR "${DLL} has no export name table")
+  endif()
+  string(SUBSTRING "${dump}" ${at} -1 table)
+  string(REPLACE "\n" ";" table_lines "${table}")
+  set(dll_names)
+  foreach(line IN LISTS table_lines)
+    if(line MATCHES "^[ \t]*\\[ *[0-9]+\\] (.+)$")
+      list(APPEND dll_names "${CMAKE_MATCH_1}")
+    elseif(dll_names AND line STREQUAL "")
+      break()
+    endif()
+  endforeach()
+  foreach(name IN LISTS dll_names)
+    if(name MATCHES "^_|@")
+      message(FATAL_ERROR "${DLL} exports the decorated name '${name}'")
+    endif()
+  endforeach()
+  list(SORT dll_names)
+  compare("the export table of ${DLL}" "${dll_names}")
+  message(STATUS "${count} exports, undecorated: ${dll_names}")
+endif()
