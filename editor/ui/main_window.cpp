@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include "ui/file_messages.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -648,6 +650,12 @@ void MainWindow::showFailure(const Outcome& o) {
         case Status::CannotWrite:
             text = QString("Unable to write the file %1.").arg(file);
             break;
+        case Status::FileFailed:
+            text = fileFailedMessage(o.detail, o.reason);
+            break;
+        case Status::ChangedOnDisk:
+            text = changedOnDiskQuestion(o.detail);
+            break;
         case Status::BadTrackFile:
             text = QString(
                        "The file %1 is not a track file: it must hold 16,385 bytes, the last "
@@ -798,6 +806,12 @@ void MainWindow::mTS_Click() {
     {
         Busy busy(*this);
         outcome = session_.saveTrack(answer.toStdString());
+    }
+    if (outcome.status == Status::ChangedOnDisk) {
+        if (prompter_.askYesNo(changedOnDiskQuestion(outcome.detail)) != Prompter::Answer::Yes)
+            return;
+        Busy busy(*this);
+        outcome = session_.saveTrack(answer.toStdString(), true);
     }
     if (outcome.status == Status::Cancelled) return;
     if (outcome.status == Status::BadTrackNumber) {
