@@ -41,7 +41,8 @@ constexpr uint8_t kGlyphs[16][5] = {
 // in a black outline, readable on any tile, the rest transparent.
 QImage numberStamp(int n, int zoom) {
     const int side = 8 * zoom;
-    const int scale = (zoom + 2) / 2;
+    // Small enough at 2x that most of the tile still shows around the digits.
+    const int scale = (zoom + 1) / 2;
     const int left = (side - 7 * scale) / 2;
     const int top = (side - 5 * scale) / 2;
     QImage stamp(side, side, QImage::Format_ARGB32_Premultiplied);
