@@ -106,6 +106,9 @@ enum class TileRole {
 
 TileRole tileRole(uint8_t tile);
 
+// Deterministic noise in [0, 1] for a cell or pixel (x, y): the same every run.
+double hashUnit(int x, int y, int seed);
+
 // Surface a kart drives on: road, start line and what lies on the road.
 bool isTrackSurface(uint8_t tile);
 

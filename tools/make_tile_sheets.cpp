@@ -51,16 +51,6 @@ Rgb apartFrom(Rgb c) {
     return luminance(c) >= 128 ? scaled(c, 0.62) : mix(c, {255, 255, 255}, 0.45);
 }
 
-// Deterministic noise in [0, 1) for textures.
-double noise(int x, int y, int seed) {
-    uint32_t h = static_cast<uint32_t>(x) * 73856093u ^ static_cast<uint32_t>(y) * 19349663u ^
-                 static_cast<uint32_t>(seed) * 83492791u;
-    h ^= h >> 13;
-    h *= 0x5bd1e995u;
-    h ^= h >> 15;
-    return (h & 0xFFFFu) / 65536.0;
-}
-
 // --- the sets' colours ------------------------------------------------------
 
 struct Scheme {
@@ -337,11 +327,26 @@ class Tile {
         if (x >= 0 && x < 8 && y >= 0 && y < 8) px_[static_cast<size_t>(y * 8 + x)] = c;
     }
     void fill(Rgb c) { px_.fill(c); }
-    void shade(int x, int y, double k) { set(x, y, scaled(at(x, y), k)); }
+    void shade(int x, int y, double k) {
+        if (x >= 0 && x < 8 && y >= 0 && y < 8) set(x, y, scaled(at(x, y), k));
+    }
 
   private:
     std::array<Rgb, 64> px_{};
 };
+
+// Darkens the pixels whose noise lies below `low` and lightens those above
+// `high`, by the factors given.
+void speckle(Tile& t, int seed, double low, double darker, double high, double lighter) {
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const double n = hashUnit(x, y, seed);
+            if (n < low)
+                t.shade(x, y, darker);
+            else if (n > high)
+                t.shade(x, y, lighter);
+        }
+}
 
 // Covers the whole tile with ground `g` of set `set`.
 Tile groundTile(int set, Ground g) {
@@ -352,14 +357,7 @@ Tile groundTile(int set, Ground g) {
     switch (groundTexture(set, g)) {
         case Texture::Speckle: {
             const bool dark = g == Ground::Rough || g == Ground::Dirt;
-            for (int y = 0; y < 8; ++y)
-                for (int x = 0; x < 8; ++x) {
-                    const double n = noise(x, y, seed);
-                    if (n < (dark ? 0.22 : 0.14))
-                        t.shade(x, y, 0.86);
-                    else if (n > 0.9)
-                        t.shade(x, y, 1.1);
-                }
+            speckle(t, seed, dark ? 0.22 : 0.14, 0.86, 0.9, 1.1);
             break;
         }
         case Texture::Planks:
@@ -371,7 +369,7 @@ Tile groundTile(int set, Ground g) {
             t.shade(5, 1, 0.78);
             t.shade(2, 5, 0.78);
             for (int x = 0; x < 8; ++x)
-                if (noise(x, 0, seed) > 0.7) t.shade(x, 1 + (x & 1), 0.9);
+                if (hashUnit(x, 0, seed) > 0.7) t.shade(x, 1 + (x & 1), 0.9);
             break;
         case Texture::ChocoBar:
             // Squares of a chocolate bar: a light edge above, a groove below.
@@ -391,14 +389,7 @@ Tile groundTile(int set, Ground g) {
             t.shade(6, 2, 0.92);
             break;
         case Texture::Grain:
-            for (int y = 0; y < 8; ++y)
-                for (int x = 0; x < 8; ++x) {
-                    const double n = noise(x, y, seed);
-                    if (n < 0.12)
-                        t.shade(x, y, 0.9);
-                    else if (n > 0.92)
-                        t.shade(x, y, 1.07);
-                }
+            speckle(t, seed, 0.12, 0.9, 0.92, 1.07);
             break;
         case Texture::Slabs:
             // Flagstones: a mortar line above and left, a worn corner.
@@ -423,8 +414,8 @@ Tile groundTile(int set, Ground g) {
         case Texture::Blades:
             // Short blades of grass, darker below a lighter tip.
             for (int k = 0; k < (g == Ground::Rough ? 9 : 5); ++k) {
-                const int x = static_cast<int>(noise(k, 1, seed) * 8);
-                const int y = static_cast<int>(noise(k, 2, seed) * 7);
+                const int x = static_cast<int>(hashUnit(k, 1, seed) * 8);
+                const int y = static_cast<int>(hashUnit(k, 2, seed) * 7);
                 t.shade(x, y, 1.16);
                 t.shade(x, y + 1, 0.8);
             }
@@ -735,7 +726,7 @@ Tile drawTile(int set, int n) {
                     t.fill(light ? kWhite : kBlack);
                     for (int y = 0; y < 8; ++y)
                         for (int x = 0; x < 8; ++x)
-                            if (noise(x, y, 7 + col) < 0.12)
+                            if (hashUnit(x, y, 7 + col) < 0.12)
                                 t.set(x, y, light ? Rgb{214, 214, 214} : Rgb{60, 60, 64});
                     return t;
                 }
