@@ -348,6 +348,16 @@ void speckle(Tile& t, int seed, double low, double darker, double high, double l
         }
 }
 
+// Shades the tile's top row, left column, bottom row and right column.
+void rim(Tile& t, double top, double left, double bottom, double right) {
+    for (int i = 0; i < 8; ++i) {
+        t.shade(i, 0, top);
+        t.shade(0, i, left);
+        t.shade(i, 7, bottom);
+        t.shade(7, i, right);
+    }
+}
+
 // Covers the whole tile with ground `g` of set `set`.
 Tile groundTile(int set, Ground g) {
     const Rgb base = groundColour(set, g);
@@ -373,12 +383,7 @@ Tile groundTile(int set, Ground g) {
             break;
         case Texture::ChocoBar:
             // Squares of a chocolate bar: a light edge above, a groove below.
-            for (int i = 0; i < 8; ++i) {
-                t.shade(i, 0, 1.08);
-                t.shade(0, i, 1.08);
-                t.shade(i, 7, 0.84);
-                t.shade(7, i, 0.84);
-            }
+            rim(t, 1.08, 1.08, 0.84, 0.84);
             break;
         case Texture::IceStreaks:
             for (int i = 0; i < 8; ++i) {
@@ -393,10 +398,7 @@ Tile groundTile(int set, Ground g) {
             break;
         case Texture::Slabs:
             // Flagstones: a mortar line above and left, a worn corner.
-            for (int i = 0; i < 8; ++i) {
-                t.shade(i, 0, 0.78);
-                t.shade(0, i, 0.78);
-            }
+            rim(t, 0.78, 0.78, 1, 1);
             t.shade(5, 4, 0.92);
             t.shade(2, 6, 1.08);
             break;
@@ -458,12 +460,7 @@ Tile groundTile(int set, Ground g) {
             if (g == Ground::Rough) t.set(4, 3, {240, 220, 250});
             break;
         case Texture::Bevel:
-            for (int i = 0; i < 8; ++i) {
-                t.shade(i, 0, 1.2);
-                t.shade(0, i, 1.12);
-                t.shade(i, 7, 0.72);
-                t.shade(7, i, 0.8);
-            }
+            rim(t, 1.2, 1.12, 0.72, 0.8);
             break;
         case Texture::Rail: {
             // Two rails on posts over the ground beside the road.
@@ -623,6 +620,13 @@ const Art kPuddle = {"........", "........", "..dddd..", ".ddwddd.",
 const Art kTracks = {"........", "k.k.k.k.", "........", "........",
                      "........", "........", ".k.k.k.k", "........"};
 
+// Ground `g` with a picture stamped on it.
+Tile pictured(int set, Ground g, const Art& art, const std::vector<Ink>& inks, int turns = 0) {
+    Tile t = groundTile(set, g);
+    stamp(t, art, inks, turns);
+    return t;
+}
+
 // --- edges and corners between two kinds of ground ---------------------------
 
 enum class Side { North, East, South, West };
@@ -744,8 +748,7 @@ Tile drawTile(int set, int n) {
                         for (int x = 1; x < 6; ++x) t.shade(x, y, 0.7);
                     return t;
                 case 15:
-                    stamp(t, kSlot, {{'w', kWhite}});
-                    return t;
+                    return pictured(set, Ground::Road, kSlot, {{'w', kWhite}});
                 default:
                     if (col <= 7) {
                         sideLine(t, static_cast<Side>(col - 4), kWhite);
@@ -790,27 +793,23 @@ Tile drawTile(int set, int n) {
                     edgeBand(t, col == 8 ? a : b, Side::North);
                     return t;
                 case 10:
-                    stamp(t, kTyres, {{'k', kBlack}, {'g', {90, 90, 96}}});
-                    return t;
+                    return pictured(set, Ground::Road, kTyres,
+                                    {{'k', kBlack}, {'g', {90, 90, 96}}});
                 case 11:
                 case 12:
-                    stamp(t, kChevronSign,
-                          {{'w', kWhite}, {'r', s.kerbA}, {'a', kWhite}, {'k', kBlack}},
-                          col == 11 ? 0 : 2);
-                    return t;
+                    return pictured(set, Ground::Road, kChevronSign,
+                                    {{'w', kWhite}, {'r', s.kerbA}, {'a', kWhite}, {'k', kBlack}},
+                                    col == 11 ? 0 : 2);
                 case 13: {
                     Tile rail = groundTile(set, Ground::Barrier);
                     cornerTriangle(rail, groundTile(set, Ground::Offroad), 2, 5);
                     return rail;
                 }
                 case 14:
-                    t = groundTile(set, Ground::Offroad);
-                    stamp(t, kPost, {{'w', kWhite}, {'k', scaled(s.barrier, 0.5)}});
-                    return t;
+                    return pictured(set, Ground::Offroad, kPost,
+                                    {{'w', kWhite}, {'k', scaled(s.barrier, 0.5)}});
                 default:
-                    t = groundTile(set, Ground::Offroad);
-                    stamp(t, kFence, {{'k', scaled(s.barrier, 0.8)}});
-                    return t;
+                    return pictured(set, Ground::Offroad, kFence, {{'k', scaled(s.barrier, 0.8)}});
             }
         }
         case 2: {  // grass or the set's open ground
@@ -822,35 +821,26 @@ Tile drawTile(int set, int n) {
                 case 1:
                     return groundTile(set, Ground::Rough);
                 case 2:
-                    t = groundTile(set, Ground::Offroad);
-                    stamp(t, kFlowers, flowers.inks);
-                    return t;
+                    return pictured(set, Ground::Offroad, kFlowers, flowers.inks);
                 case 3:
-                    t = groundTile(set, Ground::Offroad);
-                    stamp(t, kFlowers, {{'a', {250, 250, 250}}, {'y', {250, 200, 40}}}, 1);
-                    return t;
+                    return pictured(set, Ground::Offroad, kFlowers,
+                                    {{'a', {250, 250, 250}}, {'y', {250, 200, 40}}}, 1);
                 case 4:
                 case 5:
-                    t = groundTile(set, Ground::Offroad);
-                    stamp(t, col == 4 ? kBush : kTree,
-                          {{'g', leaf},
-                           {'G', scaled(leaf, 0.7)},
-                           {'w', scaled(leaf, 1.35)},
-                           {'k', scaled(leaf, 0.45)},
-                           {'t', {110, 72, 40}}});
-                    return t;
+                    return pictured(set, Ground::Offroad, col == 4 ? kBush : kTree,
+                                    {{'g', leaf},
+                                     {'G', scaled(leaf, 0.7)},
+                                     {'w', scaled(leaf, 1.35)},
+                                     {'k', scaled(leaf, 0.45)},
+                                     {'t', {110, 72, 40}}});
                 case 6:
-                    t = groundTile(set, Ground::Offroad);
-                    stamp(t, kRock,
-                          {{'k', {60, 58, 64}},
-                           {'a', {150, 146, 150}},
-                           {'w', {206, 204, 206}},
-                           {'d', {110, 106, 112}}});
-                    return t;
+                    return pictured(set, Ground::Offroad, kRock,
+                                    {{'k', {60, 58, 64}},
+                                     {'a', {150, 146, 150}},
+                                     {'w', {206, 204, 206}},
+                                     {'d', {110, 106, 112}}});
                 case 7:
-                    t = groundTile(set, Ground::Offroad);
-                    stamp(t, kTuft, {{'g', scaled(s.rough, 0.7)}});
-                    return t;
+                    return pictured(set, Ground::Offroad, kTuft, {{'g', scaled(s.rough, 0.7)}});
                 default:
                     return familyTile(set, Ground::Offroad, {Ground::Sand, Ground::Dirt}, col - 6,
                                       flowers, flowers);
@@ -866,33 +856,22 @@ Tile drawTile(int set, int n) {
                 case 1:
                     return groundTile(set, Ground::Block);
                 case 2:
-                    t = groundTile(set, Ground::Road);
-                    stamp(t, kCrate, {{'k', {92, 60, 30}}, {'a', {176, 126, 70}}});
-                    return t;
+                    return pictured(set, Ground::Road, kCrate,
+                                    {{'k', {92, 60, 30}}, {'a', {176, 126, 70}}});
                 case 3:
-                    t = groundTile(set, Ground::Road);
-                    stamp(t, kPillar, inks);
-                    return t;
+                    return pictured(set, Ground::Road, kPillar, inks);
                 case 4:
-                    t = groundTile(set, Ground::Wall);
-                    stamp(t, kGrate, inks);
-                    return t;
+                    return pictured(set, Ground::Wall, kGrate, inks);
                 case 5:
-                    t = groundTile(set, Ground::Block);
-                    stamp(t, kCrack, {{'k', scaled(s.block, 0.5)}});
-                    return t;
+                    return pictured(set, Ground::Block, kCrack, {{'k', scaled(s.block, 0.5)}});
                 case 14:
-                    t = groundTile(set, Ground::Block);
-                    stamp(t, kRivets, {{'w', scaled(s.block, 1.4)}});
-                    return t;
+                    return pictured(set, Ground::Block, kRivets, {{'w', scaled(s.block, 1.4)}});
                 case 15:
-                    t = groundTile(set, Ground::Wall);
-                    stamp(t, kTorch,
-                          {{'y', {250, 210, 60}},
-                           {'r', {230, 80, 30}},
-                           {'k', kBlack},
-                           {'a', {120, 80, 50}}});
-                    return t;
+                    return pictured(set, Ground::Wall, kTorch,
+                                    {{'y', {250, 210, 60}},
+                                     {'r', {230, 80, 30}},
+                                     {'k', kBlack},
+                                     {'a', {120, 80, 50}}});
                 default:  // 6-13: the wall's edges and corners on the road
                     return familyTile(set, Ground::Wall, {Ground::Road, Ground::Dirt, Ground::Deep},
                                       col - 4, {}, {});
@@ -912,13 +891,9 @@ Tile drawTile(int set, int n) {
                 case 1:
                     return groundTile(set, Ground::Shallow);
                 case 2:
-                    t = groundTile(set, Ground::Deep);
-                    stamp(t, kSparkle, {{'w', scaled(s.deep, 2.2)}});
-                    return t;
+                    return pictured(set, Ground::Deep, kSparkle, {{'w', scaled(s.deep, 2.2)}});
                 case 3:
-                    t = groundTile(set, Ground::Shallow);
-                    stamp(t, kRipples, {{'w', scaled(sh, 1.3)}});
-                    return t;
+                    return pictured(set, Ground::Shallow, kRipples, {{'w', scaled(sh, 1.3)}});
                 default:  // deep meeting shallow, then the two details
                     return familyTile(set, Ground::Deep, {Ground::Shallow, Ground::Sand},
                                       col <= 13 ? col - 2 : col, lily, rock);
@@ -939,13 +914,9 @@ Tile drawTile(int set, int n) {
                     }
                     return t;
                 case 2:
-                    t = groundTile(set, Ground::Sand);
-                    stamp(t, kPebbles, {{'k', scaled(s.sand, 0.6)}});
-                    return t;
+                    return pictured(set, Ground::Sand, kPebbles, {{'k', scaled(s.sand, 0.6)}});
                 case 3:
-                    t = groundTile(set, Ground::Sand);
-                    stamp(t, kFootprints, {{'k', scaled(s.sand, 0.78)}});
-                    return t;
+                    return pictured(set, Ground::Sand, kFootprints, {{'k', scaled(s.sand, 0.78)}});
                 default:  // sand meeting the shallows, shell and starfish
                     return familyTile(set, Ground::Sand, {Ground::Shallow, Ground::Deep},
                                       col <= 13 ? col - 2 : col, shell, star);
@@ -967,44 +938,37 @@ Tile drawTile(int set, int n) {
             };
             switch (col) {
                 case 0:
-                    stamp(t, kItemBox, boxInks);
-                    return t;
+                    return pictured(set, Ground::Road, kItemBox, boxInks);
                 case 1:
-                    stamp(t, kCoin, coinInks);
-                    return t;
+                    return pictured(set, Ground::Road, kCoin, coinInks);
                 case 2:
                     return boostPad(0);
                 case 3:
-                    stamp(t, kRamp, jumpInks);
-                    return t;
+                    return pictured(set, Ground::Road, kRamp, jumpInks);
                 case 4:
                 case 5:
                 case 6:
                     return boostPad(col - 3);
                 case 7:
-                    stamp(t, kRamp, jumpInks, 1);
-                    return t;
+                    return pictured(set, Ground::Road, kRamp, jumpInks, 1);
                 case 8:
-                    stamp(t, kItemBox,
-                          {{'k', kBlack}, {'a', {150, 150, 150}}, {'w', {200, 200, 200}}});
-                    return t;
+                    return pictured(
+                        set, Ground::Road, kItemBox,
+                        {{'k', kBlack}, {'a', {150, 150, 150}}, {'w', {200, 200, 200}}});
                 case 9:
-                    stamp(t, kSmallCoins, coinInks);
-                    return t;
+                    return pictured(set, Ground::Road, kSmallCoins, coinInks);
                 case 10:
-                    stamp(t, kQuestionBlock,
-                          {{'k', kBlack}, {'y', {246, 190, 40}}, {'a', {190, 120, 20}}});
-                    return t;
+                    return pictured(set, Ground::Road, kQuestionBlock,
+                                    {{'k', kBlack}, {'y', {246, 190, 40}}, {'a', {190, 120, 20}}});
                 case 11:
-                    stamp(t, kStar, {{'y', {252, 226, 60}}, {'w', kWhite}});
-                    return t;
+                    return pictured(set, Ground::Road, kStar,
+                                    {{'y', {252, 226, 60}}, {'w', kWhite}});
                 case 12:
-                    stamp(t, kMushroom, {{'r', {220, 40, 40}}, {'w', kWhite}, {'k', kBlack}});
-                    return t;
+                    return pictured(set, Ground::Road, kMushroom,
+                                    {{'r', {220, 40, 40}}, {'w', kWhite}, {'k', kBlack}});
                 case 13:
                 case 14:
-                    stamp(t, kRamp, jumpInks, col == 13 ? 2 : 3);
-                    return t;
+                    return pictured(set, Ground::Road, kRamp, jumpInks, col == 13 ? 2 : 3);
                 default:
                     stamp(t, kArrow, {{'w', kBoost}});
                     return t;
@@ -1022,56 +986,47 @@ Tile drawTile(int set, int n) {
                                                {'d', scaled(bu, 0.75)}};
             switch (col) {
                 case 0:
-                    stamp(t, kOil, oilInks);
-                    return t;
+                    return pictured(set, Ground::Road, kOil, oilInks);
                 case 1:
-                    stamp(t, kRing, obInks);
-                    return t;
+                    return pictured(set, Ground::Road, kRing, obInks);
                 case 2:
-                    stamp(t, kBump, bumpInks);
-                    return t;
+                    return pictured(set, Ground::Road, kBump, bumpInks);
                 case 3:
-                    stamp(t, kSmallOil, oilInks);
-                    return t;
+                    return pictured(set, Ground::Road, kSmallOil, oilInks);
                 case 4:
-                    t = groundTile(set, Ground::Obstacle);
-                    stamp(t, kDiamond, {{'a', scaled(ob, 0.6)}, {'w', kWhite}});
-                    return t;
+                    return pictured(set, Ground::Obstacle, kDiamond,
+                                    {{'a', scaled(ob, 0.6)}, {'w', kWhite}});
                 case 5:
-                    stamp(t, kCone, {{'o', {246, 120, 30}}, {'w', kWhite}, {'k', dark}});
-                    return t;
+                    return pictured(set, Ground::Road, kCone,
+                                    {{'o', {246, 120, 30}}, {'w', kWhite}, {'k', dark}});
                 case 6:
-                    stamp(t, kRock,
-                          {{'k', {60, 58, 64}},
-                           {'a', {150, 146, 150}},
-                           {'w', {206, 204, 206}},
-                           {'d', {110, 106, 112}}});
-                    return t;
+                    return pictured(set, Ground::Road, kRock,
+                                    {{'k', {60, 58, 64}},
+                                     {'a', {150, 146, 150}},
+                                     {'w', {206, 204, 206}},
+                                     {'d', {110, 106, 112}}});
                 case 7:
-                    stamp(t, kPeel, {{'y', {246, 214, 60}}});
-                    return t;
+                    return pictured(set, Ground::Road, kPeel, {{'y', {246, 214, 60}}});
                 case 8:
-                    stamp(t, kTwoBumps, bumpInks);
-                    return t;
+                    return pictured(set, Ground::Road, kTwoBumps, bumpInks);
                 case 9:
-                    stamp(t, kPothole, {{'k', scaled(road, 0.6)}, {'d', dark}});
-                    return t;
+                    return pictured(set, Ground::Road, kPothole,
+                                    {{'k', scaled(road, 0.6)}, {'d', dark}});
                 case 10:
-                    stamp(t, kSpikes, {{'w', kWhite}, {'a', {130, 130, 140}}});
-                    return t;
+                    return pictured(set, Ground::Road, kSpikes,
+                                    {{'w', kWhite}, {'a', {130, 130, 140}}});
                 case 11:
-                    stamp(t, kBarrel,
-                          {{'k', {60, 36, 20}}, {'a', {150, 96, 50}}, {'w', {200, 150, 90}}});
-                    return t;
+                    return pictured(
+                        set, Ground::Road, kBarrel,
+                        {{'k', {60, 36, 20}}, {'a', {150, 96, 50}}, {'w', {200, 150, 90}}});
                 case 12:
-                    stamp(t, kSplash, {{'m', s.dirt}});
-                    return t;
+                    return pictured(set, Ground::Road, kSplash, {{'m', s.dirt}});
                 case 13:
-                    stamp(t, kWarning, {{'k', kBlack}, {'y', {250, 210, 40}}});
-                    return t;
+                    return pictured(set, Ground::Road, kWarning,
+                                    {{'k', kBlack}, {'y', {250, 210, 40}}});
                 case 14:
-                    stamp(t, kHole, {{'k', scaled(road, 0.6)}, {'d', s.deep}});
-                    return t;
+                    return pictured(set, Ground::Road, kHole,
+                                    {{'k', scaled(road, 0.6)}, {'d', s.deep}});
                 default:
                     stamp(t, kRing, obInks, 1);
                     stamp(t, kSparkle, {{'w', kWhite}});
