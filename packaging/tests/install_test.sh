@@ -31,7 +31,7 @@ case $step in
     [[ $(readlink "$libdir/libzarnicompress.so.1") == "$(basename "$lib")" ]] ||
       fail "libzarnicompress.so.1 does not point at $(basename "$lib")"
     [[ -L $libdir/libzarnicompress.so ]] || fail "no libzarnicompress.so link"
-    for f in bin/zarni include/zarni_compress.h share/applications/korvale.desktop \
+    for f in bin/korvale bin/korvale-cli bin/zarni include/zarni_compress.h share/applications/korvale.desktop \
              share/icons/hicolor/scalable/apps/korvale.svg; do
       [[ -e $prefix/$f ]] || fail "$f is not installed"
     done
@@ -39,9 +39,13 @@ case $step in
       [[ -s $prefix/share/korvale/t0$t.bmp ]] || fail "share/korvale/t0$t.bmp is not installed"
     done
     [[ ! -e $prefix/bin/t00.bmp ]] || fail "tile sheets went into bin/"
-    # The installed tool finds the installed library without help.
+    # The installed programs find the installed library and sheets without help.
     [[ $("$prefix/bin/zarni" pc2snes 0x8200 -k hirom --header) == 0xC08000 ]] ||
       fail "the installed zarni does not run"
+    # A track picture needs the library, loaded at run time, and a tile sheet.
+    "$prefix/bin/korvale-cli" export "$build/demo/demo.smc" 0 "$work/track00.png" >/dev/null ||
+      fail "the installed korvale-cli cannot draw a track"
+    [[ -s $work/track00.png ]] || fail "the installed korvale-cli drew nothing"
     echo "installed into $prefix"
     ;;
   pkg-config)
