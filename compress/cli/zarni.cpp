@@ -2,10 +2,12 @@
 // library call on files named on the command line. Results go to stdout; any
 // failure ends with one line on stderr, exit code 1, and no file changed.
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <charconv>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -75,6 +77,27 @@ uint32_t parseKind(const std::string& text, bool allowNone) {
          (allowNone ? ", none)" : ")"));
 }
 
+// Why the system refused to write or grow a file, in the user's words.
+std::string writeFailure(int error) {
+    switch (error) {
+        case ENOSPC:
+            return "no space left on the device";
+#if defined(EDQUOT)
+        case EDQUOT:
+            return "the disk quota is used up";
+#endif
+        case EFBIG:
+            return "the file would pass the largest size allowed to it";
+        case EROFS:
+        case EACCES:
+        case EPERM:
+        case EBADF:
+            return "it is read-only";
+        default:
+            return error != 0 ? std::strerror(error) : "the system refused the write";
+    }
+}
+
 Bytes readAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) fail("cannot read " + path);
@@ -111,8 +134,10 @@ void requireWritable(const std::string& path) {
 class OpenFile {
   public:
     OpenFile(const std::string& path, uint32_t mode) {
+        errno = 0;
         if (!ZarniOpenFile(path.c_str(), mode))
-            fail("cannot open " + path + (mode == 0 ? "" : " for writing"));
+            fail("cannot open " + path +
+                 (mode == 0 ? "" : " for writing: " + writeFailure(errno)));
     }
     ~OpenFile() { ZarniCloseFile(); }
     OpenFile(const OpenFile&) = delete;
@@ -182,8 +207,10 @@ void runExpand(const Arguments& a) {
     const bool grows = uint64_t{megabits} * 0x20000 > romSize;
     if (grows) requireWritable(a.input);
     OpenFile file(a.input, grows ? 1 : 0);
+    errno = 0;
     const uint32_t result = ZarniExpandROM(megabits);
-    if (result == 0 && megabits != 0) fail("cannot expand " + a.input);
+    if (result == 0 && megabits != 0)
+        fail("cannot expand " + a.input + ": " + writeFailure(errno) + "; it is unchanged");
     std::cout << result << '\n';
 }
 
@@ -203,9 +230,13 @@ void runErase(const Arguments& a) {
     const uint32_t offset = parseNumber(a.offset, "the offset");
     const uint32_t size = parseNumber(a.size, "the size");
     if (size == 0) fail("nothing to erase: the size is 0");
+    if (uint64_t{offset} + size > 0x100000000ull)
+        fail("cannot erase in " + a.input + ": the area reaches past 4 GiB");
     requireWritable(a.input);
     OpenFile file(a.input, 1);
-    if (!ZarniEraseArea(offset, size)) fail("cannot erase in " + a.input);
+    errno = 0;
+    if (!ZarniEraseArea(offset, size))
+        fail("cannot erase in " + a.input + ": " + writeFailure(errno) + "; it is unchanged");
     std::cout << "erased " << size << " bytes at " << hexText(offset) << '\n';
 }
 
