@@ -221,9 +221,30 @@ TEST_F(ZarniCli, FailuresLeaveFilesUntouched) {
     // Growth that is not needed reads only.
     EXPECT_EQ(zarni("expand " + romPath + " 1").out, "2\n");
 
-    expectFailure(zarni("frobnicate"), "subcommand");
     expectFailure(zarni("erase " + romPath + " 0xFFFFFF00 0x200"), "past 4 GiB");
     expectFailure(zarni("expand " + romPath), "megabits");
+}
+
+TEST_F(ZarniCli, UsageAndInputMistakesAreNamed) {
+    expectFailure(zarni("explode"), "unknown subcommand 'explode'");
+    const std::string folder = dir.file("folder");
+    fs::create_directory(folder);
+    const std::string out = dir.file("out");
+    for (const std::string& command :
+         {"compress " + folder + " -f 4 -o " + out, "to-pixels " + folder + " " + out + " -b 2",
+          "to-planar " + folder + " " + out + " -b 2"})
+        expectFailure(zarni(command), folder + " is a folder");
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(ZarniCli, ReplacedOutputsKeepTheirPermissionBits) {
+    const std::string input = file("input.bin", sample(3000));
+    const std::string output = file("output.bin", {1, 2, 3});
+    const auto bits = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(output, bits);
+    ASSERT_EQ(zarni("compress " + input + " -f 4 -o " + output).exitCode, 0);
+    EXPECT_EQ(fs::status(output).permissions(), bits);
+    EXPECT_NE(zt::readFile(output), Bytes({1, 2, 3}));
 }
 
 // The image is checked byte for byte.
@@ -235,6 +256,26 @@ TEST_F(ZarniCli, GrowthThatFailsPartWayChangesNothing) {
     expectFailure(zarniWithFileSizeLimit("erase " + romPath + " 0x80000 0x1000", 0x80800),
                   "cannot erase in " + romPath + ": the file would pass the largest size");
     EXPECT_EQ(zt::readFile(romPath), rom);
+}
+
+// Outputs are checked byte for byte, and nothing new is left in the folder.
+TEST_F(ZarniCli, OutputsThatFailPartWayChangeNothing) {
+    const Bytes previous = {1, 2, 3};
+    const std::string output = file("previous.bin", previous);
+    const std::string data = file("data.bin", zt::noise(4096));
+    const std::string stream = dir.file("stream.z4");
+    ASSERT_EQ(zarni("compress " + data + " -f 4 -o " + stream).exitCode, 0);
+    const auto before = std::distance(fs::directory_iterator(dir.path()), {});
+
+    for (const std::string& command : {"compress " + data + " -f 4 -o " + output,
+                                       "decompress " + stream + " 0 -f 4 -o " + output,
+                                       "to-pixels " + data + " " + output + " -b 4",
+                                       "to-planar " + data + " " + output + " -b 4"}) {
+        expectFailure(zarniWithFileSizeLimit(command, 1024),
+                      "cannot write " + output + ": the file would pass the largest size");
+        EXPECT_EQ(zt::readFile(output), previous);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), before);
 }
 
 }  // namespace
