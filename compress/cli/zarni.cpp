@@ -122,6 +122,7 @@ Bytes readAll(const std::string& path, uint64_t from = 0) {
     const uint64_t size = fs::file_size(path, ec);
     if (ec) fail("cannot read " + path + ": " + ec.message());
     Bytes bytes(size > from ? static_cast<size_t>(size - from) : 0);
+    if (bytes.empty()) return bytes;
     std::ifstream in(path, std::ios::binary);
     in.seekg(static_cast<std::streamoff>(from));
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -208,7 +209,10 @@ void writeAll(const std::string& path, const uint8_t* data, size_t size) {
         fs::exists(status) ? status.permissions() & fs::perms::mask : newFilePermissions();
     errno = 0;
     TempFile temp(target);
-    if (!temp.opened() || !temp.write(data, size) || !temp.renameOver(target, permissions))
+    if (!temp.opened())
+        fail("cannot write " + path + ": no new file can be made in its folder (" +
+             writeFailure(errno) + ")");
+    if (!temp.write(data, size) || !temp.renameOver(target, permissions))
         fail("cannot write " + path + ": " + writeFailure(errno));
 }
 
