@@ -2,10 +2,14 @@
 // library call on files named on the command line. Results go to stdout; any
 // failure ends with one line on stderr, exit code 1, and no file changed.
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -13,6 +17,13 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "zarni_compress.h"
 
@@ -75,27 +86,134 @@ uint32_t parseKind(const std::string& text, bool allowNone) {
          (allowNone ? ", none)" : ")"));
 }
 
-Bytes readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) fail("cannot read " + path);
-    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) fail("cannot read " + path);
-    return bytes;
-}
-
-void writeAll(const std::string& path, const uint8_t* data, size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) fail("cannot write " + path);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    out.close();
-    if (!out) fail("cannot write " + path);
+// Why the system refused to write or grow a file, in the user's words.
+std::string writeFailure(int error) {
+    switch (error) {
+        case ENOSPC:
+            return "no space left on the device";
+#if defined(EDQUOT)
+        case EDQUOT:
+            return "the disk quota is used up";
+#endif
+        case EFBIG:
+            return "the file would pass the largest size allowed to it";
+        case EROFS:
+        case EACCES:
+        case EPERM:
+        case EBADF:
+            return "it is read-only";
+        default:
+            return error != 0 ? std::strerror(error) : "the system refused the write";
+    }
 }
 
 void requireFile(const std::string& path) {
     std::error_code ec;
     const auto status = fs::status(path, ec);
     if (ec || !fs::exists(status)) fail("cannot open " + path + ": no such file");
+    if (fs::is_directory(status)) fail(path + " is a folder, not a file");
     if (!fs::is_regular_file(status)) fail(path + " is not a regular file");
+}
+
+// The bytes of a regular file from `from` to its end.
+Bytes readAll(const std::string& path, uint64_t from = 0) {
+    requireFile(path);
+    std::error_code ec;
+    const uint64_t size = fs::file_size(path, ec);
+    if (ec) fail("cannot read " + path + ": " + ec.message());
+    Bytes bytes(size > from ? static_cast<size_t>(size - from) : 0);
+    if (bytes.empty()) return bytes;
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(from));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!in) fail("cannot read " + path);
+    return bytes;
+}
+
+// A new file beside an output, removed unless it was renamed over the output.
+class TempFile {
+  public:
+    explicit TempFile(const fs::path& target) {
+        const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+        path_ = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+        fd_ = mkstemp(path_.data());
+        if (fd_ < 0) path_.clear();
+    }
+    ~TempFile() {
+        if (fd_ >= 0) close(fd_);
+        if (!path_.empty()) std::remove(path_.c_str());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    bool opened() const { return fd_ >= 0; }
+
+    // Writes everything and puts it on the disk; errno tells why not.
+    bool write(const uint8_t* data, size_t size) {
+        while (size > 0) {
+            const auto chunk = static_cast<unsigned>(std::min<size_t>(size, 1u << 30));
+            const auto n = ::write(fd_, data, chunk);
+            if (n <= 0) return false;
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+#if defined(_WIN32)
+        return _commit(fd_) == 0;
+#else
+        return fsync(fd_) == 0;
+#endif
+    }
+
+    bool renameOver(const fs::path& target, fs::perms permissions) {
+        const int fd = fd_;
+        fd_ = -1;
+        if (close(fd) != 0) return false;
+        std::error_code ec;
+        fs::permissions(path_, permissions, ec);
+        if (!ec) fs::rename(path_, target, ec);
+        if (ec) {
+            errno = ec.value();
+            return false;
+        }
+        path_.clear();
+        return true;
+    }
+
+  private:
+    std::string path_;
+    int fd_ = -1;
+};
+
+// Permission bits of a file created now.
+fs::perms newFilePermissions() {
+#if defined(_WIN32)
+    return fs::perms::owner_read | fs::perms::owner_write;
+#else
+    const mode_t mask = umask(0);
+    umask(mask);
+    return static_cast<fs::perms>(0666 & ~mask);
+#endif
+}
+
+// Writes an output all or nothing: into a new file in the output's folder,
+// flushed to the disk, then renamed over the output, which keeps its
+// permission bits. On failure the new file goes and the output stays as it was.
+void writeAll(const std::string& path, const uint8_t* data, size_t size) {
+    std::error_code ec;
+    fs::path target = path;
+    // Through a link, the file it names is replaced, not the link.
+    if (fs::is_symlink(target, ec)) target = fs::weakly_canonical(target, ec);
+    const auto status = fs::status(target, ec);
+    if (fs::is_directory(status)) fail("cannot write " + path + ": it is a folder");
+    const fs::perms permissions =
+        fs::exists(status) ? status.permissions() & fs::perms::mask : newFilePermissions();
+    errno = 0;
+    TempFile temp(target);
+    if (!temp.opened())
+        fail("cannot write " + path + ": no new file can be made in its folder (" +
+             writeFailure(errno) + ")");
+    if (!temp.write(data, size) || !temp.renameOver(target, permissions))
+        fail("cannot write " + path + ": " + writeFailure(errno));
 }
 
 // Refuses a file whose write bits are all clear, even where the user could
@@ -111,8 +229,9 @@ void requireWritable(const std::string& path) {
 class OpenFile {
   public:
     OpenFile(const std::string& path, uint32_t mode) {
+        errno = 0;
         if (!ZarniOpenFile(path.c_str(), mode))
-            fail("cannot open " + path + (mode == 0 ? "" : " for writing"));
+            fail("cannot open " + path + (mode == 0 ? "" : " for writing: " + writeFailure(errno)));
     }
     ~OpenFile() { ZarniCloseFile(); }
     OpenFile(const OpenFile&) = delete;
@@ -131,14 +250,15 @@ void runDecompress(const Arguments& a) {
     const uint32_t flag = parseNumber(a.flag, "--flag");
     const uint32_t maxSize = parseNumber(a.maxSize, "--max");
     if (maxSize > kBlockLimit) fail("--max must be at most 65536");
-    requireFile(a.input);
-    OpenFile file(a.input, 0);
-    if (offset >= ZarniGetFileSize())
-        fail("offset " + hexText(offset) + " lies beyond the end of " + a.input);
+    // The stream can run to the end of the file, no further.
+    const Bytes stream = readAll(a.input, offset);
+    if (stream.empty()) fail("offset " + hexText(offset) + " lies beyond the end of " + a.input);
     Bytes decoded(kBlockLimit);
     uint32_t endOffset = 0;
     const uint32_t size =
-        ZarniDecompress(decoded.data(), offset, maxSize, format, flag, &endOffset);
+        ZarniDecompressMemory(decoded.data(), stream.data(), static_cast<uint32_t>(stream.size()),
+                              0, maxSize, format, flag, &endOffset);
+    endOffset += offset;
     if (size == 0) fail("nothing decoded at " + hexText(offset) + " in format " + a.format);
     if (!a.output.empty()) writeAll(a.output, decoded.data(), size < maxSize ? size : maxSize);
     std::cout << "decoded " << size << " bytes, end offset " << hexText(endOffset) << '\n';
@@ -182,8 +302,10 @@ void runExpand(const Arguments& a) {
     const bool grows = uint64_t{megabits} * 0x20000 > romSize;
     if (grows) requireWritable(a.input);
     OpenFile file(a.input, grows ? 1 : 0);
+    errno = 0;
     const uint32_t result = ZarniExpandROM(megabits);
-    if (result == 0 && megabits != 0) fail("cannot expand " + a.input);
+    if (result == 0 && megabits != 0)
+        fail("cannot expand " + a.input + ": " + writeFailure(errno) + "; it is unchanged");
     std::cout << result << '\n';
 }
 
@@ -203,9 +325,13 @@ void runErase(const Arguments& a) {
     const uint32_t offset = parseNumber(a.offset, "the offset");
     const uint32_t size = parseNumber(a.size, "the size");
     if (size == 0) fail("nothing to erase: the size is 0");
+    if (uint64_t{offset} + size > 0x100000000ull)
+        fail("cannot erase in " + a.input + ": the area reaches past 4 GiB");
     requireWritable(a.input);
     OpenFile file(a.input, 1);
-    if (!ZarniEraseArea(offset, size)) fail("cannot erase in " + a.input);
+    errno = 0;
+    if (!ZarniEraseArea(offset, size))
+        fail("cannot erase in " + a.input + ": " + writeFailure(errno) + "; it is unchanged");
     std::cout << "erased " << size << " bytes at " << hexText(offset) << '\n';
 }
 
@@ -330,6 +456,21 @@ int main(int argc, char** argv) {
         sub->add_option("input", a.input, "Input file")->required();
         sub->add_option("output", a.output, "Output file, written only on success")->required();
         sub->add_option("-b,--bpp", a.bpp, "Bits per pixel, 1 to 8")->required();
+    }
+
+    // Left to itself, the parser reports any unknown first word as a missing subcommand.
+    if (argc > 1) {
+        const std::string word = argv[1];
+        const auto subcommands = app.get_subcommands([](const CLI::App*) { return true; });
+        const bool known =
+            word == "-h" || word == "--help" ||
+            std::any_of(subcommands.begin(), subcommands.end(),
+                        [&](const CLI::App* sub) { return sub->get_name() == word; });
+        if (!known)
+            return app.exit(CLI::ParseError(
+                std::string(word[0] == '-' ? "unknown option '" : "unknown subcommand '") + word +
+                    "'",
+                CLI::ExitCodes::ExtrasError));
     }
 
     try {

@@ -151,7 +151,9 @@ ZARNI_API uint32_t ZARNI_CALL ZarniRecompress(void* source, void* destination, u
 
 /* Writes size zero bytes at fileOffset (growing the file if needed).
  * Returns 1; 0 when no file is open, size is 0, the file is read only, the
- * area would reach past 4 GiB, or the system refused the write. */
+ * area would reach past 4 GiB, or the system refused the write. When the file
+ * cannot grow, it is put back to its old length and content; errno then
+ * tells why (ENOSPC, EFBIG, ...). */
 ZARNI_API uint32_t ZARNI_CALL ZarniEraseArea(uint32_t fileOffset, uint32_t size);
 
 /* Grows the ROM to megabits x 0x20000 bytes (plus H) by appending zero bytes,
@@ -162,7 +164,8 @@ ZARNI_API uint32_t ZARNI_CALL ZarniEraseArea(uint32_t fileOffset, uint32_t size)
  * Returns the ROM size in megabits afterwards; when the ROM is already as
  * large, the current size (integer megabits) with nothing written, which also
  * works on a read-only file. 0 when no file is open, megabits > 32, growth is
- * needed on a read-only file, or the file could not be grown. */
+ * needed on a read-only file, or the file could not be grown; the file then
+ * keeps its old length and content, and errno tells why. */
 ZARNI_API uint32_t ZARNI_CALL ZarniExpandROM(uint32_t megabits);
 
 /* Returns the lowest file offset in [startOffset, endOffset) where size zero

@@ -1,6 +1,13 @@
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <new>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "module_state.h"
 #include "zarni_compress.h"
@@ -57,6 +64,23 @@ bool seekOpenFile(uint32_t fileOffset) {
 #else
     return fseeko(owner.state.file, static_cast<off_t>(fileOffset), SEEK_SET) == 0;
 #endif
+}
+
+bool truncateOpenFile(uint32_t size) {
+    std::FILE* f = owner.state.file;
+    const int reason = errno;
+    // Whatever the stream still holds goes out (or fails) before the cut, so
+    // that nothing reaches the file after it.
+    std::fflush(f);
+    std::clearerr(f);
+#if defined(_WIN32)
+    const bool cut = _chsize_s(_fileno(f), static_cast<long long>(size)) == 0;
+#else
+    const bool cut = ftruncate(fileno(f), static_cast<off_t>(size)) == 0;
+#endif
+    const bool placed = seekOpenFile(size);
+    errno = reason;
+    return cut && placed;
 }
 
 uint32_t openFileSize() {

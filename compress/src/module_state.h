@@ -19,4 +19,8 @@ uint32_t openFileSize();
 // Seeks the open file to an absolute offset (offsets are unsigned 32-bit).
 bool seekOpenFile(uint32_t fileOffset);
 
+// Cuts the open file back to `size` bytes after a growth that failed, and
+// leaves it positioned there. errno keeps the reason of the failure.
+bool truncateOpenFile(uint32_t size);
+
 }  // namespace zarni

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "module_state.h"
 #include "zarni_compress.h"
@@ -40,16 +41,30 @@ uint16_t readWord(uint32_t offset, uint32_t fileSize) {
     return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
 }
 
-// Writes the size byte at base + 0x17 when the checksum and its complement
-// at base + 0x1E / base + 0x1C look like a real cartridge header.
-void updateSizeByte(uint32_t base, uint8_t sizeByte, uint32_t fileSize) {
+// Where the size byte goes (base + 0x17) when the checksum and its
+// complement at base + 0x1E / base + 0x1C look like a real cartridge header,
+// and what is there now.
+struct SizeBytePlace {
+    bool wanted = false;
+    uint32_t offset = 0;
+    uint8_t old = 0;
+};
+
+SizeBytePlace sizeBytePlace(uint32_t base, uint32_t fileSize) {
+    SizeBytePlace place;
     const uint16_t checksum = readWord(base + 0x1E, fileSize);
     const uint16_t complement = readWord(base + 0x1C, fileSize);
-    if ((checksum | complement) != 0xFFFF) return;
+    place.wanted = (checksum | complement) == 0xFFFF;
+    place.offset = base + 0x17;
+    place.old = static_cast<uint8_t>(readWord(place.offset, fileSize));
+    return place;
+}
+
+bool writeByte(uint32_t offset, uint8_t value) {
     std::FILE* f = zarni::moduleState().file;
-    zarni::seekOpenFile(base + 0x17);
-    std::fputc(sizeByte, f);
-    std::fflush(f);
+    if (!zarni::seekOpenFile(offset)) return false;
+    const bool ok = std::fputc(value, f) != EOF;
+    return std::fflush(f) == 0 && ok;
 }
 
 bool writeZeros(std::FILE* f, uint32_t size) {
@@ -69,6 +84,16 @@ bool writeZeros(std::FILE* f, uint32_t size) {
     return true;
 }
 
+bool zeroFill(uint32_t fileOffset, uint32_t size) {
+    std::FILE* f = zarni::moduleState().file;
+    if (!zarni::seekOpenFile(fileOffset)) return false;
+    std::clearerr(f);
+    bool ok = writeZeros(f, size);
+    ok = std::fflush(f) == 0 && ok;
+    std::clearerr(f);
+    return ok;
+}
+
 }  // namespace
 
 extern "C" {
@@ -77,13 +102,28 @@ ZARNI_API uint32_t ZARNI_CALL ZarniEraseArea(uint32_t fileOffset, uint32_t size)
     auto& s = zarni::moduleState();
     if (!s.file || size == 0 || !s.writePermitted) return 0;
     // Offsets are 32-bit: an area reaching past 4 GiB could never be addressed.
-    if (static_cast<uint64_t>(fileOffset) + size > 0x100000000ull) return 0;
-    if (!zarni::seekOpenFile(fileOffset)) return 0;
-    std::clearerr(s.file);
-    bool ok = writeZeros(s.file, size);
-    ok = std::fflush(s.file) == 0 && ok;
-    std::clearerr(s.file);
-    return ok ? 1 : 0;
+    const uint64_t end = uint64_t{fileOffset} + size;
+    if (end > 0x100000000ull) return 0;
+    const uint32_t oldSize = zarni::openFileSize();
+    // The part past the end goes first: when the file cannot grow, it is cut
+    // back before any of its old bytes has been touched.
+    const bool grows = end > oldSize;
+    if (grows) {
+        const uint32_t from = std::max(fileOffset, oldSize);
+        if (!zeroFill(from, static_cast<uint32_t>(end - from))) {
+            zarni::truncateOpenFile(oldSize);
+            return 0;
+        }
+    }
+    if (fileOffset < oldSize) {
+        const uint32_t inside =
+            static_cast<uint32_t>(std::min<uint64_t>(end, oldSize)) - fileOffset;
+        if (!zeroFill(fileOffset, inside)) {
+            if (grows) zarni::truncateOpenFile(oldSize);
+            return 0;
+        }
+    }
+    return 1;
 }
 
 ZARNI_API uint32_t ZARNI_CALL ZarniExpandROM(uint32_t megabits) {
@@ -96,14 +136,26 @@ ZARNI_API uint32_t ZARNI_CALL ZarniExpandROM(uint32_t megabits) {
     if (wanted <= current) return current / kMegabit;
     if (!s.writePermitted) return 0;
 
-    // A ROM that did not grow must not be reported as grown.
+    // A ROM that did not grow must not be reported as grown, nor left part
+    // grown: its size would no longer show the copier header.
     if (!ZarniEraseArea(fileSize, wanted - current)) return 0;
     const uint32_t newSize = zarni::openFileSize();
-    if (newSize != wanted + h) return 0;
+    if (newSize != wanted + h) {
+        zarni::truncateOpenFile(fileSize);
+        return 0;
+    }
 
     const uint8_t sizeByte = romSizeByte(megabits);
-    updateSizeByte(h + 0x7FC0, sizeByte, newSize);  // LoROM header
-    updateSizeByte(h + 0xFFC0, sizeByte, newSize);  // HiROM header
+    const SizeBytePlace places[] = {sizeBytePlace(h + 0x7FC0, newSize),   // LoROM header
+                                    sizeBytePlace(h + 0xFFC0, newSize)};  // HiROM header
+    for (size_t i = 0; i < std::size(places); ++i) {
+        if (!places[i].wanted || writeByte(places[i].offset, sizeByte)) continue;
+        // Put back what this call changed.
+        for (size_t j = 0; j <= i; ++j)
+            if (places[j].wanted) writeByte(places[j].offset, places[j].old);
+        zarni::truncateOpenFile(fileSize);
+        return 0;
+    }
     return megabits;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <random>
 
@@ -91,6 +92,23 @@ TEST_F(RomSpace, FailedWritesAreNotReportedAsSuccess) {
     EXPECT_EQ(ZarniExpandROM(1), 0u);
 }
 
+#if !defined(_WIN32)
+TEST_F(RomSpace, EraseThatCannotGrowLeavesTheFileAsItWas) {
+    const Bytes image = zt::noise(1000);
+    zt::writeFile(path, image);
+    // Reaches 100 bytes into the old content, then far past the end.
+    const int result = zt::withFileSizeLimit(50000, [&] {
+        if (!ZarniOpenFile(path.c_str(), 1)) return 99;
+        const uint32_t erased = ZarniEraseArea(900, 100000);
+        const bool reason = errno == EFBIG;
+        ZarniCloseFile();
+        return static_cast<int>(erased) + (reason ? 0 : 10);
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(zt::readFile(path), image);
+}
+#endif
+
 // -------------------------------------------------------------- expanding
 
 TEST_F(RomSpace, ExpandToNothingOrTooMuch) {
@@ -119,6 +137,28 @@ TEST_F(RomSpace, ExpandHeaderedHiRomSetsItsSizeByte) {
     expected[kHeader + 0xFFD7] = 11;
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), grown.begin()));
 }
+
+#if !defined(_WIN32)
+TEST_F(RomSpace, ExpandThatCannotGrowLeavesTheImageAsItWasAndCanBeRetried) {
+    Bytes image = romImage(0x80000, true);
+    putWord(image, kHeader + 0xFFDC, 0x0000);
+    zt::writeFile(path, image);
+    const auto expand = [&] {
+        if (!ZarniOpenFile(path.c_str(), 1)) return 99;
+        const uint32_t megabits = ZarniExpandROM(16);
+        ZarniCloseFile();
+        return static_cast<int>(megabits);
+    };
+    EXPECT_EQ(zt::withFileSizeLimit(0xC0000, expand), 0);
+    EXPECT_EQ(zt::readFile(path), image);
+
+    // With room again, the header is still recognised and the size byte set.
+    EXPECT_EQ(expand(), 16);
+    const Bytes grown = zt::readFile(path);
+    ASSERT_EQ(grown.size(), 0x200200u);
+    EXPECT_EQ(grown[kHeader + 0xFFD7], 11u);
+}
+#endif
 
 TEST_F(RomSpace, ExpandUnheaderedLoRomAndBothPositions) {
     Bytes image = romImage(0x40000, false);

@@ -1,8 +1,15 @@
 #include "test_support.h"
 
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <atomic>
 #include <cctype>
 #include <cmath>
+#include <csignal>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -114,6 +121,21 @@ void zeroDroppedTileBytes(Bytes& data) {
     for (size_t i = 16; i < data.size(); ++i)
         if ((i & 16) && (i & 1)) data[i] = 0;
 }
+
+#if !defined(_WIN32)
+int withFileSizeLimit(uint64_t limit, const std::function<int()>& operation) {
+    const pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        const rlimit fileSize{limit, limit};
+        std::signal(SIGXFSZ, SIG_IGN);
+        _exit(setrlimit(RLIMIT_FSIZE, &fileSize) == 0 ? operation() : 99);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
 
 uint32_t propertySize(std::mt19937& rng) {
     switch (rng() % 8) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -60,6 +61,13 @@ Bytes noise(size_t n, uint32_t seed = 7);
 // Tile data for formats 0 and 1 with formatFlag: the bytes that tile packing
 // drops (offset 16 and up, bit 4 set, odd) are zero, so they round-trip.
 void zeroDroppedTileBytes(Bytes& data);
+
+#if !defined(_WIN32)
+// Runs `operation` in a child process in which no file may grow past `limit`
+// bytes: a write beyond fails with EFBIG, as one on a full disk fails.
+// Returns the child's exit code (operation's result), -1 when it did not exit.
+int withFileSizeLimit(uint64_t limit, const std::function<int()>& operation);
+#endif
 
 // Sizes from 2 to 65,536, mostly small, some at the limit.
 uint32_t propertySize(std::mt19937& rng);

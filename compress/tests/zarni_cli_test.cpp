@@ -25,13 +25,31 @@ class ZarniCli : public ::testing::Test {
     // Arguments are joined as they stand: the test's own paths hold no spaces.
     Outcome zarni(const std::string& arguments) {
         lastCommand = "zarni " + arguments;
-        const std::string out = dir.file("stdout.txt"), err = dir.file("stderr.txt");
-        const std::string command =
-            std::string(ZARNI_CLI_PATH) + " " + arguments + " >" + out + " 2>" + err;
-        const int status = std::system(command.c_str());
+        const int status = std::system(command(arguments).c_str());
         Outcome r;
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        const Bytes o = zt::readFile(out), e = zt::readFile(err);
+        return withOutput(r);
+    }
+
+    // The same where no file may grow past `limit` bytes, as on a full disk.
+    Outcome zarniWithFileSizeLimit(const std::string& arguments, uint64_t limit) {
+        lastCommand = "zarni " + arguments + " (file size limit " + std::to_string(limit) + ")";
+        Outcome r;
+        r.exitCode = zt::withFileSizeLimit(limit, [&] {
+            const int status = std::system(command(arguments).c_str());
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+        });
+        return withOutput(r);
+    }
+
+    std::string command(const std::string& arguments) const {
+        return std::string(ZARNI_CLI_PATH) + " " + arguments + " >" + dir.file("stdout.txt") +
+               " 2>" + dir.file("stderr.txt");
+    }
+
+    Outcome withOutput(Outcome r) const {
+        const Bytes o = zt::readFile(dir.file("stdout.txt"));
+        const Bytes e = zt::readFile(dir.file("stderr.txt"));
         r.out.assign(o.begin(), o.end());
         r.err.assign(e.begin(), e.end());
         return r;
@@ -203,8 +221,61 @@ TEST_F(ZarniCli, FailuresLeaveFilesUntouched) {
     // Growth that is not needed reads only.
     EXPECT_EQ(zarni("expand " + romPath + " 1").out, "2\n");
 
-    expectFailure(zarni("frobnicate"), "subcommand");
+    expectFailure(zarni("erase " + romPath + " 0xFFFFFF00 0x200"), "past 4 GiB");
     expectFailure(zarni("expand " + romPath), "megabits");
+}
+
+TEST_F(ZarniCli, UsageAndInputMistakesAreNamed) {
+    expectFailure(zarni("explode"), "unknown subcommand 'explode'");
+    const std::string folder = dir.file("folder");
+    fs::create_directory(folder);
+    const std::string out = dir.file("out");
+    for (const std::string& command :
+         {"compress " + folder + " -f 4 -o " + out, "to-pixels " + folder + " " + out + " -b 2",
+          "to-planar " + folder + " " + out + " -b 2"})
+        expectFailure(zarni(command), folder + " is a folder");
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(ZarniCli, ReplacedOutputsKeepTheirPermissionBits) {
+    const std::string input = file("input.bin", sample(3000));
+    const std::string output = file("output.bin", {1, 2, 3});
+    const auto bits = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(output, bits);
+    ASSERT_EQ(zarni("compress " + input + " -f 4 -o " + output).exitCode, 0);
+    EXPECT_EQ(fs::status(output).permissions(), bits);
+    EXPECT_NE(zt::readFile(output), Bytes({1, 2, 3}));
+}
+
+// The image is checked byte for byte.
+TEST_F(ZarniCli, GrowthThatFailsPartWayChangesNothing) {
+    const Bytes rom(0x80200, 0xFF);
+    const std::string romPath = file("rom.smc", rom);
+    expectFailure(zarniWithFileSizeLimit("expand " + romPath + " 16", 0xC0000),
+                  "cannot expand " + romPath + ": the file would pass the largest size");
+    expectFailure(zarniWithFileSizeLimit("erase " + romPath + " 0x80000 0x1000", 0x80800),
+                  "cannot erase in " + romPath + ": the file would pass the largest size");
+    EXPECT_EQ(zt::readFile(romPath), rom);
+}
+
+// Outputs are checked byte for byte, and nothing new is left in the folder.
+TEST_F(ZarniCli, OutputsThatFailPartWayChangeNothing) {
+    const Bytes previous = {1, 2, 3};
+    const std::string output = file("previous.bin", previous);
+    const std::string data = file("data.bin", zt::noise(4096));
+    const std::string stream = dir.file("stream.z4");
+    ASSERT_EQ(zarni("compress " + data + " -f 4 -o " + stream).exitCode, 0);
+    const auto before = std::distance(fs::directory_iterator(dir.path()), {});
+
+    for (const std::string& command : {"compress " + data + " -f 4 -o " + output,
+                                       "decompress " + stream + " 0 -f 4 -o " + output,
+                                       "to-pixels " + data + " " + output + " -b 4",
+                                       "to-planar " + data + " " + output + " -b 4"}) {
+        expectFailure(zarniWithFileSizeLimit(command, 1024),
+                      "cannot write " + output + ": the file would pass the largest size");
+        EXPECT_EQ(zt::readFile(output), previous);
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), before);
 }
 
 }  // namespace

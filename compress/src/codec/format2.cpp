@@ -45,12 +45,14 @@ void decodeFormat2(DecoderFrame& f) {
             if (h.command == 4) {
                 f.copy(s, n, 0);
             } else {
+                f.clearAhead(s + n);
                 for (uint32_t i = 0; i < n && f.put(kReversed[f.out[s + i]]); ++i) {
                 }
             }
         } else {
             // Backward: may end exactly at position 0, never before it.
             if (s >= kBufferSize || s + 1 < n) break;
+            f.clearAhead(s + 1);
             for (uint32_t i = 0; i < n && f.put(f.out[s - i]); ++i) {
             }
         }

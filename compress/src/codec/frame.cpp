@@ -49,8 +49,8 @@ struct FreeDeleter {
 // The decoder frame shared by both sources of a stream.
 uint32_t decode(const FormatEntry& entry, ByteReader& reader, void* destination, uint32_t maxSize,
                 uint32_t formatFlag, uint32_t* endOffsetOut) {
-    // Zero-filled, so copies from bytes no command wrote read zeros.
-    std::unique_ptr<uint8_t, FreeDeleter> work(static_cast<uint8_t*>(std::calloc(kBufferSize, 1)));
+    // Not zero-filled: the frame clears what a copy reads beyond the output.
+    std::unique_ptr<uint8_t, FreeDeleter> work(static_cast<uint8_t*>(std::malloc(kBufferSize)));
     if (!work) return 0;
     DecoderFrame frame(work.get(), reader, maxSize, firstSwitch(entry, formatFlag), entry.switch2);
     entry.decode(frame);

@@ -135,9 +135,16 @@ struct DecoderFrame {
         length += n;
     }
 
+    // Bytes no command wrote read as zero. Only a copy reads them, so it
+    // clears them first, up to `end`, instead of every call clearing 64 KiB.
+    void clearAhead(uint32_t end) {
+        if (end > length) std::memset(out + length, 0, end - length);
+    }
+
     // Byte by byte in increasing position, so an overlapping source repeats
     // what the copy itself writes. The caller has checked the source range.
     void copy(uint32_t source, uint32_t count, uint8_t xorMask) {
+        clearAhead(source + count);
         const uint32_t n = clip(count);
         uint8_t* d = out + length;
         const uint8_t* from = out + source;

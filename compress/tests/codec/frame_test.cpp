@@ -74,6 +74,28 @@ TEST(DecompressMemory, MatchesDecompressOverTheSameBytesInAFile) {
     }
 }
 
+// The work buffer is not cleared up front; what a copy reads beyond the
+// output must still be zero, even where an earlier call left other bytes.
+TEST(DecoderFrame, CopiesFromBytesNoCommandWroteReadZeros) {
+    auto decode = [](const std::string& stream, uint32_t format) {
+        const zt::Bytes in = zt::hex(stream);
+        zt::Bytes out(0x10000);
+        const uint32_t n = ZarniDecompressMemory(out.data(), in.data(), uint32_t(in.size()), 0,
+                                                 0x10000, format, 0, nullptr);
+        out.resize(n);
+        return out;
+    };
+    const std::string fullOfAA = "E7 FF AA E7 FF AA E7 FF AA E7 FF AA FF";  // 4 KiB of 0xAA
+    // Format 4: absolute, inverted absolute and distance-0 relative copies.
+    decode(fullOfAA, 4);
+    EXPECT_EQ(decode("01 41 42 83 64 00 A3 64 00 C1 00 FF", 4),
+              zt::hex("41 42 00 00 00 00 FF FF FF FF 00 00"));
+    // Format 2: a backward copy that starts past the output and then reads
+    // what it wrote itself, and a bit-reversed copy from past the output.
+    decode(fullOfAA, 4);
+    EXPECT_EQ(decode("01 41 42 C2 00 03 A1 00 64 FF", 2), zt::hex("41 42 00 00 42 00 00"));
+}
+
 TEST(DecompressMemory, NeedsNoOpenFileAndRefusesNullSourceOrUnknownFormat) {
     ZarniCloseFile();
     const zt::Bytes stream = zt::hex("5A 02 41 42 43 FF");
