@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/rom_layout.h"
+
 namespace korvale {
 
 namespace {
 
-constexpr uint32_t kReadOnly = 0;
-constexpr uint32_t kCreate = 2;
 constexpr uint32_t kMapBytes = layout::kMapCells;
 // Theme bytes name one of the eight tile sets, times two.
 constexpr uint8_t kThemeLimit = layout::kTileSetCount * 2;
@@ -24,19 +24,17 @@ bool isDirectory(const std::string& path) {
 
 Outcome readTrackFile(ZarniBinding& zarni, const std::string& path, TrackFile& out) {
     std::string error;
-    if (!zarni.require({"ZarniOpenFile", "ZarniCloseFile", "ZarniGetFileSize", "ZarniReadFile"},
-                       &error))
-        return Outcome{Status::LibraryMissing, error};
+    if (!zarni.require(&error)) return Outcome{Status::LibraryMissing, error};
     // A folder opens for reading on some systems but reads nothing.
-    if (path.empty() || isDirectory(path) || !zarni.OpenFile(path, kReadOnly))
-        return Outcome{Status::CannotOpen, path};
-    if (zarni.GetFileSize() < layout::kTrackFileSize) {
-        zarni.CloseFile();
-        return Outcome{Status::BadTrackFile, path};
-    }
+    if (isDirectory(path)) return Outcome{Status::CannotOpen, path};
     std::array<uint8_t, layout::kTrackFileSize> bytes{};
-    zarni.ReadFile(bytes.data(), layout::kTrackFileSize, 0);
-    zarni.CloseFile();
+    {
+        OpenedFile file(zarni, path, OpenedFile::kReadOnly);
+        if (!file) return Outcome{Status::CannotOpen, path};
+        if (zarni.GetFileSize() < layout::kTrackFileSize)
+            return Outcome{Status::BadTrackFile, path};
+        zarni.ReadFile(bytes.data(), layout::kTrackFileSize, 0);
+    }
     const uint8_t theme = bytes[kMapBytes];
     if (theme >= kThemeLimit) return Outcome{Status::BadTrackFile, path, theme};
     std::copy_n(bytes.begin(), kMapBytes, out.cells.begin());
@@ -46,29 +44,20 @@ Outcome readTrackFile(ZarniBinding& zarni, const std::string& path, TrackFile& o
 
 Outcome writeTrackFile(ZarniBinding& zarni, const std::string& path, const TrackFile& file) {
     std::string error;
-    if (!zarni.require({"ZarniOpenFile", "ZarniCloseFile", "ZarniGetFileSize", "ZarniReadFile",
-                        "ZarniWriteFile"},
-                       &error))
-        return Outcome{Status::LibraryMissing, error};
-    if (path.empty() || !zarni.OpenFile(path, kCreate)) return Outcome{Status::CannotWrite, path};
+    if (!zarni.require(&error)) return Outcome{Status::LibraryMissing, error};
     std::array<uint8_t, layout::kTrackFileSize> bytes{};
     std::copy(file.cells.begin(), file.cells.end(), bytes.begin());
     bytes[kMapBytes] = file.theme;
-    zarni.WriteFile(bytes.data(), kMapBytes, 0);
-    zarni.WriteFile(&bytes[kMapBytes], 1, kMapBytes);
-    zarni.CloseFile();
-
-    // The library does not report a failed write, so the file is read back.
-    bool whole = zarni.OpenFile(path, kReadOnly) != 0;
-    if (whole) {
-        std::array<uint8_t, layout::kTrackFileSize> back{};
-        std::transform(bytes.begin(), bytes.end(), back.begin(),
-                       [](uint8_t b) { return static_cast<uint8_t>(~b); });
-        whole = zarni.GetFileSize() == layout::kTrackFileSize;
-        zarni.ReadFile(back.data(), layout::kTrackFileSize, 0);
-        zarni.CloseFile();
-        whole = whole && back == bytes;
+    {
+        OpenedFile out(zarni, path, OpenedFile::kCreate);
+        if (!out) return Outcome{Status::CannotWrite, path};
+        zarni.WriteFile(bytes.data(), kMapBytes, 0);
+        zarni.WriteFile(&bytes[kMapBytes], 1, kMapBytes);
     }
+    // The library does not report a failed write, so the file is read back.
+    OpenedFile back(zarni, path, OpenedFile::kReadOnly);
+    const bool whole = back && zarni.GetFileSize() == layout::kTrackFileSize &&
+                       readsBack(zarni, bytes.data(), layout::kTrackFileSize, 0);
     if (!whole) return Outcome{Status::CannotWrite, path};
     return {};
 }

@@ -19,8 +19,8 @@ namespace {
 constexpr int kHighestTrack = layout::kTrackCount - 1;
 }
 
-LevelManagement::LevelManagement(RomSession& session, Prompter& prompter, QWidget* parent)
-    : QWidget(parent, Qt::Window), session_(session), prompter_(prompter) {
+LevelManagement::LevelManagement(TrackDocument& document, Prompter& prompter, QWidget* parent)
+    : QWidget(parent, Qt::Window), document_(document), prompter_(prompter) {
     setObjectName("frmTrackNums");
     setWindowTitle("Level Management");
 
@@ -74,13 +74,14 @@ LevelManagement::LevelManagement(RomSession& session, Prompter& prompter, QWidge
 }
 
 void LevelManagement::Form_Load() {
-    working_ = session_.rom.levelTrack;
+    working_ = document_.rom().levelTrack;
     {
         const QSignalBlocker block(lTrackList_);
         lTrackList_->clear();
         for (int level = 0; level < layout::kLevelCount; ++level)
             lTrackList_->addItem(QString::fromStdString(layout::levelName(level)));
-        lTrackList_->setCurrentIndex(std::min<int>(session_.rom.curLevel, layout::kLevelCount - 1));
+        lTrackList_->setCurrentIndex(
+            std::min<int>(document_.rom().curLevel, layout::kLevelCount - 1));
     }
     lTrackList_Click();
     loaded_ = true;
@@ -121,9 +122,9 @@ void LevelManagement::hsNum_Change(int value) {
 }
 
 void LevelManagement::cmdSave_Click() {
-    const Outcome outcome = session_.writeLevelTable(working_);
+    const Outcome outcome = document_.writeLevelTable(working_);
     if (outcome.ok()) {
-        prompter_.inform("Track List Saved!");
+        prompter_.inform(messages::kLevelTableSaved);
         finish(true);
         return;
     }
@@ -131,7 +132,7 @@ void LevelManagement::cmdSave_Click() {
     if (outcome.status == Status::LibraryMissing && !outcome.detail.empty())
         prompter_.inform(QString::fromStdString(outcome.detail));
     else
-        prompter_.inform("Could not write to file, check that it is not Read-Only.");
+        prompter_.inform(messages::kLevelTableNotWritten);
 }
 
 void LevelManagement::Command1_Click() {

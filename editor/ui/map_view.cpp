@@ -130,9 +130,9 @@ void SelectionOutline::paintEvent(QPaintEvent*) {
 
 // ---------------------------------------------------------------------------
 
-MapView::MapView(TrackMap& map, EditTools& tools, const TileCache& tiles, QWidget* parent)
+MapView::MapView(TrackDocument& document, EditTools& tools, const TileCache& tiles, QWidget* parent)
     : QWidget(parent),
-      map_(map),
+      document_(document),
       tools_(tools),
       tiles_(tiles),
       image_(kPixels, kPixels, QImage::Format_RGB32) {
@@ -145,11 +145,11 @@ MapView::MapView(TrackMap& map, EditTools& tools, const TileCache& tiles, QWidge
     outline_ = new SelectionOutline(this);
     carrier_ = new CarrierPicture(tools_, this);
     setToolPointer(tools_.curtool());
-    map_.addObserver(this);
+    document_.addMapObserver(this);
 }
 
 MapView::~MapView() {
-    map_.removeObserver(this);
+    document_.removeMapObserver(this);
 }
 
 int MapView::buttonBits(Qt::MouseButtons buttons) {
@@ -219,7 +219,7 @@ void MapView::paintCell(int x, int y, uint8_t tile) {
 }
 
 void MapView::redrawtrack() {
-    const auto& cells = map_.cells();
+    const auto& cells = document_.map().cells();
     for (int y = 0; y < 128; ++y) {
         for (int x = 0; x < 128; ++x) paintCell(x, y, cells[static_cast<size_t>(y * 128 + x)]);
     }
@@ -233,19 +233,9 @@ void MapView::cellChanged(int x, int y, uint8_t, uint8_t after) {
     update(zoomed(QRect(x * kCell, y * kCell, kCell, kCell)));
 }
 
-void MapView::mapReplaced(const TrackMap::Cells& before) {
-    // Only the cells that differ; redrawtrack follows where the whole
-    // picture must change (a new tile set).
-    const auto& cells = map_.cells();
-    QRect dirty;
-    for (size_t i = 0; i < cells.size(); ++i) {
-        if (cells[i] == before[i]) continue;
-        const int x = static_cast<int>(i % 128);
-        const int y = static_cast<int>(i / 128);
-        paintCell(x, y, cells[i]);
-        dirty |= QRect(x * kCell, y * kCell, kCell, kCell);
-    }
-    if (!dirty.isEmpty()) update(zoomed(dirty));
+void MapView::mapReplaced(const TrackMap::Cells&) {
+    // Whole-map changes are the document's operations; the window repaints
+    // once when the document reports them.
 }
 
 void MapView::rebuildCarrierPictures() {

@@ -80,7 +80,7 @@ TEST_F(ZoomGridTest, EveryScreenPixelOfACellPressesThatCell) {
             // (Not cell (0, 0): QTest takes the point (0, 0) for the centre.)
             for (const QPoint offset : {QPoint(0, 0), QPoint(s - 1, s - 1), QPoint(s / 2, 1)}) {
                 tools().setLeftTile(static_cast<uint8_t>(++tile));
-                TrackMap::Cells expected = session.map.cells();
+                TrackMap::Cells expected = document.map().cells();
                 expected[static_cast<size_t>(cell.y() * 128 + cell.x())] =
                     static_cast<uint8_t>(tile);
                 const QPoint at = cell * s + offset;
@@ -88,7 +88,8 @@ TEST_F(ZoomGridTest, EveryScreenPixelOfACellPressesThatCell) {
                 EXPECT_EQ(window->panelText("mouse").toStdString(),
                           QString("X: %1, Y: %2").arg(cell.x()).arg(cell.y()).toStdString())
                     << z << "x at " << at.x() << "," << at.y();
-                ASSERT_EQ(session.map.cells(), expected) << z << "x at " << at.x() << "," << at.y();
+                ASSERT_EQ(document.map().cells(), expected)
+                    << z << "x at " << at.x() << "," << at.y();
             }
             // Painted crisp: the zoomed cell is its tile, each pixel a z x z square.
             const QRect mapRect(8 * cell.x(), 8 * cell.y(), 8, 8);
@@ -114,7 +115,7 @@ TEST_F(ZoomGridTest, SelectionAndFloatingBlockScaleAndDragInWholeCellsAt2x) {
     QTest::mousePress(view(), Qt::LeftButton, Qt::NoModifier, QPoint(16 * 10 + 5, 16 * 10 + 5));
     QTest::mouseMove(view(), QPoint(16 * 7 + 15, 16 * 12 + 15));
     EXPECT_EQ(outline->geometry(), QRect(112, 160, 64, 48));
-    const TrackMap::Cells before = session.map.cells();
+    const TrackMap::Cells before = document.map().cells();
     QTest::mouseRelease(view(), Qt::LeftButton, Qt::NoModifier, QPoint(16 * 7 + 15, 16 * 12 + 15));
     ASSERT_TRUE(carrier->isVisible());
     EXPECT_EQ(carrier->geometry(), QRect(112, 160, 64, 48));
@@ -146,7 +147,7 @@ TEST_F(ZoomGridTest, SelectionAndFloatingBlockScaleAndDragInWholeCellsAt2x) {
     EXPECT_FALSE(carrier->isVisible());
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x)
-            EXPECT_EQ(session.map.at(9 + x, 11 + y), before[(10 + y) * 128 + 7 + x]) << x << y;
+            EXPECT_EQ(document.map().at(9 + x, 11 + y), before[(10 + y) * 128 + 7 + x]) << x << y;
 
     // Paste floats at the map pixel shown at the view's corner.
     window->hscroll()->setValue(window->hscroll()->maximum() / 2);
@@ -162,7 +163,7 @@ TEST_F(ZoomGridTest, SelectionAndFloatingBlockScaleAndDragInWholeCellsAt2x) {
 
 TEST_F(ZoomGridTest, TheGridOverlaysThePaintedViewAndNeverTheImage) {
     for (int x = 0; x < 4; ++x)
-        for (int y = 0; y < 4; ++y) session.DrawMap(x, y, static_cast<uint8_t>(0x10 + x + 4 * y));
+        for (int y = 0; y < 4; ++y) document.DrawMap(x, y, static_cast<uint8_t>(0x10 + x + 4 * y));
     const QImage image = view()->image();
     const qint64 cacheKey = view()->image().cacheKey();
     EXPECT_FALSE(action("mVGrid")->isChecked());
