@@ -34,8 +34,8 @@ LevelManagement::LevelManagement(TrackDocument& document, Prompter& prompter, QW
     hsNum_->setObjectName("hsNum");
     hsNum_->setRange(0, kHighestTrack);
     hsNum_->setPageStep(1);
-    // Scroll bars invert their keys by default, which made Right lower the
-    // number; here the arrow keys move the thumb the way they point.
+    // The arrow keys move the thumb the way they point (Right raises the
+    // number), not the inverted way scroll bars have by default.
     hsNum_->setInvertedControls(false);
     hsNum_->setMinimumWidth(160);
     // Scroll bars take no focus by default; this one is a stop in the tab order.
