@@ -16,6 +16,7 @@ const char* const kExports[] = {
     "ZarniDecompress",     "ZarniRecompress",    "ZarniEraseArea",      "ZarniExpandROM",
     "ZarniVerifyFreeSpace", "ZarniCreatePixelMap", "ZarniCreateBppMap", "ZarniSNEStoPCRGB",
     "ZarniPCtoSNESRGB",    "ZarniRender8x8",
+    "ZarniDecompressMemory",
 };
 
 TEST(Exports, EveryZarniNameResolvesAndNothingElseIsExported) {
