@@ -1,20 +1,8 @@
 #include "core/open_rom.h"
 
-#include <atomic>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <system_error>
-
-#include "core/hex.h"
-
-#if defined(_WIN32)
-#include <process.h>
-#define KORVALE_GETPID _getpid
-#else
-#include <unistd.h>
-#define KORVALE_GETPID getpid
-#endif
 
 namespace korvale {
 
@@ -38,20 +26,6 @@ std::optional<uint32_t> headerSizeFor(uint32_t fileSize) {
         default:
             return std::nullopt;
     }
-}
-
-// The intermediate stream of a track load goes through a file of our own, so
-// that two editors (or a test run beside one) never share it.
-std::filesystem::path uniqueTempPath() {
-    static std::atomic<unsigned> counter{0};
-    static const unsigned salt = std::random_device{}();
-    std::error_code ec;
-    auto folder = std::filesystem::temp_directory_path(ec);
-    if (ec) folder = std::filesystem::current_path(ec);
-    const std::string name = "korvale-" + std::to_string(KORVALE_GETPID()) + "-" +
-                             HexPad(static_cast<int32_t>(salt), 8) + "-" +
-                             std::to_string(counter.fetch_add(1)) + ".tmp";
-    return folder / name;
 }
 
 // Reads the three tables into `rom`; the caller has the image open and has
@@ -174,34 +148,18 @@ Outcome readTrack(ZarniBinding& zarni, const OpenRom& rom, int tracknum, int32_t
         zarni.Decompress(packed.data(), static_cast<uint32_t>(offset), kMapBytes, kFormat, 0, &end);
     }
 
-    // The library decodes only from its open file, so the intermediate stream
-    // takes a detour through a private temporary file.
-    const auto temp = uniqueTempPath();
-    const std::string tempName = temp.string();
-    {
-        OpenedFile file(zarni, tempName, OpenedFile::kCreate);
-        if (!file) return fail(Status::CannotWrite, tempName);
-        zarni.WriteFile(packed.data(), kMapBytes, 0);
-    }
-
     LoadedTrack loaded;
     loaded.track = static_cast<uint8_t>(track);
     loaded.offset = offset;
     // A theme byte beyond the eight tile sets (only in a foreign image) shows set 0.
     const int tileSet = rom.trackTheme[static_cast<size_t>(track)] >> 1;
     loaded.tileSet = static_cast<uint8_t>(tileSet < layout::kTileSetCount ? tileSet : 0);
-    // A stream that decodes short leaves the rest of the map as it was.
+    // A stream that decodes short leaves the rest of the map as it was. All
+    // 16,384 bytes of the intermediate buffer count, whatever the first
+    // decode delivered.
     loaded.cells = current;
-    bool reopened = false;
-    {
-        OpenedFile file(zarni, tempName, OpenedFile::kReadOnly);
-        reopened = static_cast<bool>(file);
-        if (reopened) zarni.Decompress(loaded.cells.data(), 0, kMapBytes, kFormat, 0, &end);
-    }
-    std::error_code ec;
-    std::filesystem::remove(temp, ec);
-    if (!reopened) return fail(Status::CannotOpen, tempName);
-
+    zarni.DecompressMemory(loaded.cells.data(), packed.data(), kMapBytes, 0, kMapBytes, kFormat, 0,
+                           &end);
     out = loaded;
     return {};
 }

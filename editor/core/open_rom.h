@@ -65,7 +65,8 @@ Outcome readRomImage(ZarniBinding& zarni, const std::string& path, bool acceptFo
 Outcome LoadTrackOffsetList(ZarniBinding& zarni, OpenRom& rom);
 
 // Decodes track `tracknum`, or, when coffset > 0, the track data at file
-// offset coffset (then as track 0). BadTrackNumber for 24 and above;
+// offset coffset (then as track 0): the first decode from the image, the
+// second from memory. BadTrackNumber for 24 and above;
 // CannotOpen when the image cannot be read; CannotRead for an offset beyond
 // the end of the image. The result starts as a copy of `current`, so a
 // stream that decodes short keeps the rest of it.

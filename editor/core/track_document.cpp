@@ -20,8 +20,7 @@ Outcome TrackDocument::loadTileSet(int index) {
     return {};
 }
 
-// Every track load decodes through here, so reading from memory instead of
-// through a temporary file is a change in one place.
+// Every track load decodes through here.
 Outcome TrackDocument::readTrack(const OpenRom& rom, int tracknum, int32_t coffset,
                                  LoadedTrack& out) {
     LoadedTrack loaded;

@@ -28,6 +28,7 @@ namespace korvale {
     X(SNEStoPC)                  \
     X(PCtoSNES)                  \
     X(Decompress)                \
+    X(DecompressMemory)          \
     X(Recompress)                \
     X(ExpandROM)                 \
     X(VerifyFreeSpace)
@@ -183,6 +184,13 @@ uint32_t ZarniBinding::PCtoSNES(uint32_t offset, uint32_t kind, int32_t header) 
 uint32_t ZarniBinding::Decompress(void* destination, uint32_t fileOffset, uint32_t maxSize,
                                   uint32_t format, uint32_t flag, uint32_t* endOffset) {
     return KORVALE_CALL(Decompress, destination, fileOffset, maxSize, format, flag, endOffset);
+}
+
+uint32_t ZarniBinding::DecompressMemory(void* destination, const void* source, uint32_t sourceSize,
+                                        uint32_t sourceOffset, uint32_t maxSize, uint32_t format,
+                                        uint32_t flag, uint32_t* endOffset) {
+    return KORVALE_CALL(DecompressMemory, destination, source, sourceSize, sourceOffset, maxSize,
+                        format, flag, endOffset);
 }
 
 uint32_t ZarniBinding::Recompress(void* source, void* destination, uint32_t size, uint32_t maxSize,
