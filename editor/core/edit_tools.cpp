@@ -56,18 +56,24 @@ void EditTools::endStep() {
     if (history_) history_->end();
 }
 
+void EditTools::setMode(ToolMode mode) {
+    mode_ = mode;
+    // Buttons held on the floating picture count only while dragging.
+    if (mode_ != ToolMode::Dragging) carrierButtons_ = 0;
+}
+
 void EditTools::beginStroke() {
     // A drag that wanders in while a block floats paints cell by cell, each
     // an undo step of its own; the block keeps floating.
     if (mode_ != ToolMode::Idle && mode_ != ToolMode::Selecting) return;
-    mode_ = ToolMode::Painting;
+    setMode(ToolMode::Painting);
     beginStep("Paint");
 }
 
 void EditTools::endStroke() {
     strokeButtons_ = 0;
     if (mode_ != ToolMode::Painting) return;
-    mode_ = ToolMode::Idle;
+    setMode(ToolMode::Idle);
     endStep();
 }
 
@@ -116,9 +122,8 @@ void EditTools::restoreFloating(const std::optional<FloatingSnapshot>& block) {
     blockx_ = block->blockx;
     blocky_ = block->blocky;
     carrier_ = PixelRect{block->left, block->top, block->width, block->height};
-    mode_ = ToolMode::Floating;
+    setMode(ToolMode::Floating);
     justdropped_ = false;
-    carrierButtons_ = 0;
     outlineShown_ = false;
     clipEnabled_[kClipCopy] = true;
     clipEnabled_[kClipCut] = true;
@@ -126,7 +131,7 @@ void EditTools::restoreFloating(const std::optional<FloatingSnapshot>& block) {
 }
 
 void EditTools::historyDestroyed() {
-    if (mode_ == ToolMode::Painting) mode_ = ToolMode::Idle;
+    if (mode_ == ToolMode::Painting) setMode(ToolMode::Idle);
     history_ = nullptr;
 }
 
@@ -139,8 +144,7 @@ void EditTools::historyApplied(const std::optional<FloatingSnapshot>* floating) 
 }
 
 void EditTools::leaveFloating() {
-    if (blockfloat()) mode_ = ToolMode::Idle;
-    carrierButtons_ = 0;
+    if (blockfloat()) setMode(ToolMode::Idle);
 }
 
 void EditTools::discardFloatingBlock() {
@@ -169,7 +173,7 @@ void EditTools::pressOnMap(int button, double x, double y) {
     if (blockfloat()) {
         drop();
     } else {
-        if (mode_ == ToolMode::Selecting) mode_ = ToolMode::Idle;
+        if (mode_ == ToolMode::Selecting) setMode(ToolMode::Idle);
         outlineShown_ = false;
         clipEnabled_[kClipCopy] = false;
         clipEnabled_[kClipCut] = false;
@@ -246,7 +250,7 @@ void EditTools::picture2_MouseUp(int button, double /*x*/, double /*y*/) {
 // --- selection and the floating block ---
 
 void EditTools::startSelection(int cx, int cy) {
-    mode_ = ToolMode::Selecting;
+    setMode(ToolMode::Selecting);
     outlineShown_ = true;
     selection_ = PixelRect{kCell * cx, kCell * cy, kCell, kCell};
     anchorx_ = kCell * cx;
@@ -295,8 +299,7 @@ void EditTools::lift() {
                 document_.map().at(x, y);
         }
     }
-    mode_ = ToolMode::Floating;
-    carrierButtons_ = 0;
+    setMode(ToolMode::Floating);
     for (int y = by; y < by + bh; ++y) {
         for (int x = bx; x < bx + bw; ++x) document_.DrawMap(x, y, rightTile_);
     }
@@ -332,7 +335,7 @@ void EditTools::pcarrier_MouseDown(int button, double x, double y) {
     if (!blockfloat()) return;
     outlineShown_ = false;
     carrierButtons_ |= button;
-    mode_ = ToolMode::Dragging;
+    setMode(ToolMode::Dragging);
     if (button == kLeftButton) {
         grabx_ = static_cast<int>(std::lround(std::clamp(x, -kPixelLimit, kPixelLimit)));
         graby_ = static_cast<int>(std::lround(std::clamp(y, -kPixelLimit, kPixelLimit)));
@@ -362,7 +365,7 @@ void EditTools::pcarrier_MouseUp(int button, double /*x*/, double /*y*/) {
     if (!blockfloat()) return;
     outlineShown_ = false;
     carrierButtons_ &= ~button;
-    mode_ = carrierButtons_ != 0 ? ToolMode::Dragging : ToolMode::Floating;
+    setMode(carrierButtons_ != 0 ? ToolMode::Dragging : ToolMode::Floating);
     notify();
 }
 
@@ -380,9 +383,8 @@ void EditTools::clearTools() {
     blockw_ = 0;
     blockh_ = 0;
     justdropped_ = false;
-    mode_ = ToolMode::Idle;
+    setMode(ToolMode::Idle);
     outlineShown_ = false;
-    carrierButtons_ = 0;
     curtool_ = kSelectTool;
 }
 
@@ -439,9 +441,8 @@ void EditTools::paste(int viewLeft, int viewTop) {
     blockw_ = clipw_;
     blockh_ = cliph_;
     blockbuf_ = clipbuf_;
-    mode_ = ToolMode::Floating;
+    setMode(ToolMode::Floating);
     justdropped_ = false;
-    carrierButtons_ = 0;
     carrier_ = PixelRect{viewLeft, viewTop, kCell * clipw_, kCell * cliph_};
     if (history_) history_->setFloatingAfter(floatingNow());
     endStep();

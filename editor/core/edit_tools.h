@@ -137,6 +137,7 @@ class EditTools : private HistoryClient {
   private:
     void historyApplied(const std::optional<FloatingSnapshot>* floating) override;
     void historyDestroyed() override;
+    void setMode(ToolMode mode);
     void clearTools();
     void runClip(int index, int viewLeft, int viewTop);
     // Leaves a floating or dragging block behind without placing it.

@@ -131,6 +131,37 @@ TEST_F(EditToolsTest, SelectionCoversAnchorAndPointerCells) {
     EXPECT_FALSE(tools.carrierPressed());
 }
 
+TEST_F(EditToolsTest, TheModeFollowsSelectionLiftDragDropAndPainting) {
+    EXPECT_EQ(tools.mode(), ToolMode::Idle);
+    press(kLeftButton, 4, 4);
+    EXPECT_EQ(tools.mode(), ToolMode::Selecting);
+    release(kLeftButton, 4, 4);
+    EXPECT_EQ(tools.mode(), ToolMode::Floating);
+    EXPECT_TRUE(tools.blockfloat());
+    EXPECT_FALSE(tools.carrierPressed());
+
+    // Dragging lasts while any button is held on the block.
+    tools.pcarrier_MouseDown(kLeftButton, 2, 2);
+    tools.pcarrier_MouseDown(kRightButton, 2, 2);
+    tools.pcarrier_MouseUp(kLeftButton, 2, 2);
+    EXPECT_EQ(tools.mode(), ToolMode::Dragging);
+    EXPECT_TRUE(tools.carrierPressed());
+    EXPECT_TRUE(tools.blockfloat());
+    tools.pcarrier_MouseUp(kRightButton, 2, 2);
+    EXPECT_EQ(tools.mode(), ToolMode::Floating);
+
+    // A draw-tool press drops the block, then paints until released.
+    tools.ctool_Click(kDrawTool);
+    press(kLeftButton, 10, 10);
+    EXPECT_EQ(tools.mode(), ToolMode::Painting);
+    EXPECT_FALSE(tools.blockfloat());
+    EXPECT_TRUE(tools.justdropped());
+    release(kLeftButton, 10, 10);
+    EXPECT_EQ(tools.mode(), ToolMode::Idle);
+    EXPECT_TRUE(tools.justdropped());
+    EXPECT_EQ(document.history().undoName(), "Paint");
+}
+
 TEST_F(EditToolsTest, OneCellLiftAndDropBack) {
     press(kLeftButton, 3, 3);
     release(kLeftButton, 3, 3);

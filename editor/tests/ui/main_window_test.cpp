@@ -150,6 +150,35 @@ TEST_F(MainWindowTest, AForeignTitleIsOpenedOnlyWhenTheUserSaysSo) {
     EXPECT_TRUE(action("mT")->isEnabled());
 }
 
+// The window shows only what the document reports: an open that fails after
+// the user said Yes leaves the caption and every panel as they were.
+TEST_F(MainWindowTest, AForeignFileWithoutATrackForLevelZeroLeavesTheWindowAsItWas) {
+    openRom();
+    const QString caption = window->windowTitle();
+    const QString pointer = window->panelText("pointer");
+    const QString file = window->panelText("file");
+    const QImage picture = view()->image();
+
+    Bytes image = test::romImage();
+    for (uint32_t i = 0; i < layout::kInternalTitleSize; ++i)
+        image[fileOffset(layout::kInternalTitle) + i] = 'Z';
+    image[fileOffset(layout::kLevelTrackTableA)] = 30;
+    const QString path = q(dir.file("other.smc"));
+    test::writeBytes(path.toStdString(), image);
+    prompter.yesNo = {Prompter::Answer::No, Prompter::Answer::Yes};  // discard edits, open
+    prompter.files.push_back(path);
+    action("mFO")->trigger();
+
+    EXPECT_EQ(prompter.messages,
+              QStringList{"There is no track number 30: track numbers run from 0 to 23."});
+    EXPECT_EQ(document.rom().romFileName, romPath.toStdString());
+    EXPECT_EQ(window->windowTitle(), caption);
+    EXPECT_EQ(window->panelText("pointer"), pointer);
+    EXPECT_EQ(window->panelText("file"), file);
+    EXPECT_EQ(view()->image(), picture);
+    EXPECT_TRUE(window->isEnabled());
+}
+
 TEST_F(MainWindowTest, LevelItemsAskFirstAndYesKeepsEverything) {
     openRom();
     ASSERT_TRUE(document.changed());
