@@ -294,42 +294,21 @@ TEST_F(MainWindowTest, SaveWritesTheTrackIntoTheRomAndCaptionsItsNewPlace) {
     openRom();
     const auto edited = paintedMap();
     DocumentTestAccess::map(document).replace(edited);
-    const uint8_t theme = document.rom().curTheme;
-    const Bytes original = romBytes();
 
+    // What lands in the ROM is the document's test; here the questions, the
+    // message and the caption.
     prompter.inputs = {" 03 "};
     action("mTS")->trigger();
     EXPECT_EQ(prompter.prompts, QStringList{"Save To Track Number (Hex)"});
     EXPECT_EQ(prompter.defaults, QStringList{q(HexPad(document.rom().levelTrack[0], 2))});
     EXPECT_EQ(prompter.messages, QStringList{"Track saved succesfully!"});
-
-    const Bytes saved = romBytes();
-    EXPECT_EQ(saved.size(), 0x200000u + 0x200u);  // grown to 16 megabits
-    EXPECT_EQ(saved[fileOffset(layout::kTrackThemeTable) + 3], theme);
-    const uint32_t p = fileOffset(layout::kTrackPointerTable) + 3 * 3;
-    const uint32_t address = saved[p] | saved[p + 1] << 8 | saved[p + 2] << 16;
-    const uint32_t at = test::binding().SNEStoPC(address, 2, 1);
-    EXPECT_GE(at, fileOffset(layout::kSaveWindowStart));
-    EXPECT_EQ(document.rom().trackOffset[3], static_cast<int32_t>(at));
-    // The old data is untouched; only the tables changed in the old area.
-    for (size_t i : test::differences(Bytes(original.begin(), original.end()),
-                                      Bytes(saved.begin(), saved.begin() + original.size()))) {
-        const bool inPointer = i >= p && i < p + 3;
-        EXPECT_TRUE(inPointer || i == fileOffset(layout::kTrackThemeTable) + 3 ||
-                    i == fileOffset(0xFFD7))  // the internal header's size byte
-            << "byte " << i;
-    }
-
-    // The map stays as it was saved, now shown as track 3 at its new place.
+    const int32_t at = document.rom().trackOffset[3];
+    EXPECT_GE(at, static_cast<int32_t>(fileOffset(layout::kSaveWindowStart)));
     EXPECT_EQ(document.rom().curTrack, 3);
     EXPECT_EQ(document.map().cells(), edited);
-    EXPECT_EQ(window->windowTitle(), expectedCaption(3, static_cast<int32_t>(at)));
-
-    // An independent document reads the same map.
-    TrackDocument other;
-    ASSERT_TRUE(other.openRom(romPath.toStdString(), false).ok());
-    ASSERT_TRUE(other.loadTrack(3).ok());
-    EXPECT_EQ(other.map().cells(), edited);
+    EXPECT_EQ(window->windowTitle(), expectedCaption(3, at));
+    EXPECT_EQ(window->panelText("pointer"), "03: " + QString::number(at, 16).toUpper());
+    EXPECT_FALSE(document.changed());
 }
 
 TEST_F(MainWindowTest, SaveRefusesTrackNumbersAboveHex17AndCancelWritesNothing) {
@@ -376,10 +355,6 @@ TEST_F(MainWindowTest, ExportThenImportGivesTheSameTrackBack) {
     EXPECT_EQ(prompter.dialogs.last(), "Export Track|SMK Track (*.mkt);;All Files (*.*)");
     EXPECT_EQ(prompter.messages, QStringList{"Track Saved"});
     EXPECT_FALSE(document.changed());
-    const Bytes bytes = test::readBytes(file.toStdString());
-    ASSERT_EQ(bytes.size(), 16385u);
-    EXPECT_TRUE(std::equal(edited.begin(), edited.end(), bytes.begin()));
-    EXPECT_EQ(bytes[16384], 10);
 
     // Load something else, then import the file (no question: nothing changed... yet).
     DocumentTestAccess::setChanged(document, false);
