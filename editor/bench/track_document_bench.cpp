@@ -1,4 +1,4 @@
-// Loading a track from the demo ROM (two decodes through the temporary file,
+// Loading a track from the demo ROM (two decodes, the second from memory,
 // then the map replaced) and saving one back (two encodes, the free-space
 // search, the writes and their read-back). Target: each under 20 ms.
 #include <benchmark/benchmark.h>
