@@ -73,6 +73,17 @@ class DocumentTest : public ::testing::TestWithParam<bool> {
         ASSERT_TRUE(o.ok()) << static_cast<int>(o.status) << " " << o.detail;
     }
 
+    // The image under another title, its level 0 using track `level0Track`.
+    std::string foreignImage(uint8_t level0Track) {
+        Bytes foreign = image;
+        const std::string other = "OTHER GAME           ";
+        std::copy(other.begin(), other.end(), foreign.begin() + h() + layout::kInternalTitle);
+        foreign[h() + layout::kLevelTrackTableA] = level0Track;
+        const std::string foreignPath = dir.file("foreign.smc");
+        test::writeBytes(foreignPath, foreign);
+        return foreignPath;
+    }
+
     void load(TrackDocument& d, int track) {
         const Outcome o = d.loadTrack(track);
         ASSERT_TRUE(o.ok()) << "track " << track << ": " << static_cast<int>(o.status);
@@ -271,12 +282,7 @@ TEST_P(DocumentTest, OpeningRefusesWhatIsNotThisGame) {
     expectUnchanged();
 
     // Another title: refused unless the user accepts it.
-    Bytes foreign = image;
-    const std::string other = "OTHER GAME           ";
-    std::copy(other.begin(), other.end(), foreign.begin() + h() + layout::kInternalTitle);
-    foreign[h() + layout::kLevelTrackTableA] = 17;
-    const std::string foreignPath = dir.file("foreign.smc");
-    test::writeBytes(foreignPath, foreign);
+    const std::string foreignPath = foreignImage(17);
     EXPECT_EQ(d.openRom(foreignPath, false).status, Status::ForeignTitle);
     expectUnchanged();
     ASSERT_TRUE(d.openRom(foreignPath, true).ok());
@@ -310,13 +316,8 @@ TEST_P(DocumentTest, AnOpenThatCannotShowLevelZeroKeepsThePreviousRom) {
     int notices = 0;
     d.onChanged = [&](unsigned) { ++notices; };
 
-    Bytes foreign = image;
-    const std::string other = "OTHER GAME           ";
-    std::copy(other.begin(), other.end(), foreign.begin() + h() + layout::kInternalTitle);
-    foreign[h() + layout::kLevelTrackTableA] = 30;
-    const std::string foreignPath = dir.file("foreign.smc");
-    test::writeBytes(foreignPath, foreign);
-
+    const std::string foreignPath = foreignImage(30);
+    const Bytes foreign = test::readBytes(foreignPath);
     const Outcome o = d.openRom(foreignPath, true);
     EXPECT_EQ(o.status, Status::BadTrackNumber);
     EXPECT_EQ(o.value, 30u);
