@@ -90,6 +90,10 @@ std::string describe(const Outcome& o, const std::string& rom) {
                                                         : o.detail);
         case Status::CannotWrite:
             return "cannot write " + o.detail;
+        case Status::FileFailed:
+            return "cannot write " + o.detail + ": " + o.reason + " (it was left as it was)";
+        case Status::ChangedOnDisk:
+            return o.detail + " changed while it was being read";
         case Status::BadTrackFile:
             return o.detail + " is not a track file (16,385 bytes, theme byte below 16)";
     }

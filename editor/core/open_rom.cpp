@@ -15,6 +15,37 @@ Outcome fail(Status status, std::string detail = {}, uint32_t value = 0) {
     return Outcome{status, std::move(detail), value};
 }
 
+Outcome fileFailed(const std::string& path, std::string reason) {
+    return Outcome{Status::FileFailed, path, 0, std::move(reason)};
+}
+
+// Someone else may have written the image since we read it; saving over
+// their work without asking could lose it.
+Outcome checkUnchanged(const OpenRom& rom, bool overwriteChanged) {
+    const FileStamp now = fileStamp(rom.romFileName);
+    if (!now.exists) return fileFailed(rom.romFileName, "the file no longer exists");
+    if (now != rom.stamp && !overwriteChanged) return fail(Status::ChangedOnDisk, rom.romFileName);
+    return {};
+}
+
+// The library edits a copy beside the image, and the copy replaces the image
+// only when the edit succeeded: at no moment is the image half written.
+// A read-only image is refused with `readOnly` before anything is copied.
+template <class Edit>
+Outcome editCopyOf(OpenRom& rom, Status readOnly, Edit&& edit) {
+    FileReplacement copy;
+    FileResult r = copy.beginCopy(rom.romFileName);
+    if (!r.ok())
+        return r.fault == FileFault::ReadOnly ? fail(readOnly, rom.romFileName)
+                                              : fileFailed(rom.romFileName, r.reason);
+    Outcome outcome = edit(copy.workPath());
+    if (!outcome.ok()) return outcome;
+    r = copy.commit();
+    if (!r.ok()) return fileFailed(rom.romFileName, r.reason);
+    rom.stamp = fileStamp(rom.romFileName);
+    return outcome;
+}
+
 // The copier header from the image size: 512 or 0 bytes, or nothing for a
 // size that is neither a whole number of KiB nor one plus a header.
 std::optional<uint32_t> headerSizeFor(uint32_t fileSize) {
@@ -107,6 +138,7 @@ Outcome readRomImage(ZarniBinding& zarni, const std::string& path, bool acceptFo
     OpenRom read = rom;
     readTables(zarni, h, read);
     read.romFileName = path;
+    read.stamp = fileStamp(path);
     read.headerSize = h;
     rom = read;
     return {};
@@ -164,11 +196,14 @@ Outcome readTrack(ZarniBinding& zarni, const OpenRom& rom, int tracknum, int32_t
     return {};
 }
 
-Outcome saveTrack(ZarniBinding& zarni, OpenRom& rom, const TrackMap::Cells& cells, uint8_t t) {
+Outcome saveTrack(ZarniBinding& zarni, OpenRom& rom, const TrackMap::Cells& cells, uint8_t t,
+                  bool overwriteChanged) {
     // Larger numbers would write past both tables into other game data.
     if (t >= layout::kTrackCount) return fail(Status::BadSaveNumber, {}, t);
     std::string error;
     if (!zarni.require(&error)) return fail(Status::LibraryMissing, error);
+    if (!rom.isOpen()) return fail(Status::NoSpace, rom.romFileName);
+    if (Outcome o = checkUnchanged(rom, overwriteChanged); !o.ok()) return o;
 
     rom.curTrack = t;
 
@@ -188,37 +223,46 @@ Outcome saveTrack(ZarniBinding& zarni, OpenRom& rom, const TrackMap::Cells& cell
     const uint32_t themeAt = rom.fileOffset(layout::kTrackThemeTable + t);
     const uint8_t theme = rom.curTheme;
     uint32_t at = 0;
-    std::array<uint8_t, 3> pointer{};
-    {
-        OpenedFile file(zarni, rom.romFileName, OpenedFile::kReadWrite);
-        if (!file) {
-            rom.curOffset = 0;
-            return fail(Status::NoSpace, rom.romFileName);
+    rom.curOffset = 0;
+    const Outcome stored = editCopyOf(rom, Status::NoSpace, [&](const std::string& work) {
+        std::array<uint8_t, 3> pointer{};
+        {
+            OpenedFile file(zarni, work, OpenedFile::kReadWrite);
+            if (!file)
+                return fileFailed(rom.romFileName, "its copy could not be opened for writing");
+            // The library finds the header from the size as well; if the file no
+            // longer agrees with what we opened, every offset below would be wrong.
+            if (headerSizeFor(zarni.GetFileSize()) != rom.headerSize)
+                return fail(Status::NotARomImage, rom.romFileName);
+            if (zarni.ExpandROM(layout::kSaveRomMegabits) == 0)
+                return fileFailed(rom.romFileName,
+                                  "no space left on the device to grow it to 16 megabits");
+            at = zarni.VerifyFreeSpace(rom.fileOffset(layout::kSaveWindowStart),
+                                       rom.fileOffset(layout::kSaveWindowEnd), l2,
+                                       layout::kMappingKind);
+            if (at == 0) return fail(Status::NoSpace, rom.romFileName);
+
+            const uint32_t bus =
+                zarni.PCtoSNES(at, layout::kMappingKind, rom.headerSize != 0 ? 1 : 0);
+            pointer = {static_cast<uint8_t>(bus & 0xFF), static_cast<uint8_t>((bus >> 8) & 0xFF),
+                       static_cast<uint8_t>((bus >> 16) & 0xFF)};
+            zarni.WriteFile(packedTrack.data(), l2, at);
+            zarni.WriteFile(pointer.data(), 3, pointerAt);
+            zarni.WriteFile(&theme, 1, themeAt);
         }
-        // The library finds the header from the size as well; if the file no
-        // longer agrees with what we opened, every offset below would be wrong.
-        if (headerSizeFor(zarni.GetFileSize()) != rom.headerSize)
-            return fail(Status::NotARomImage, rom.romFileName);
-        zarni.ExpandROM(layout::kSaveRomMegabits);
-        at =
-            zarni.VerifyFreeSpace(rom.fileOffset(layout::kSaveWindowStart),
-                                  rom.fileOffset(layout::kSaveWindowEnd), l2, layout::kMappingKind);
-        rom.curOffset = static_cast<int32_t>(at);
-        if (at == 0) return fail(Status::NoSpace, rom.romFileName);
-
-        const uint32_t bus = zarni.PCtoSNES(at, layout::kMappingKind, rom.headerSize != 0 ? 1 : 0);
-        pointer = {static_cast<uint8_t>(bus & 0xFF), static_cast<uint8_t>((bus >> 8) & 0xFF),
-                   static_cast<uint8_t>((bus >> 16) & 0xFF)};
-        zarni.WriteFile(packedTrack.data(), l2, at);
-        zarni.WriteFile(pointer.data(), 3, pointerAt);
-        zarni.WriteFile(&theme, 1, themeAt);
+        OpenedFile back(zarni, work, OpenedFile::kReadOnly);
+        if (!back) return fileFailed(rom.romFileName, "its copy could not be read back");
+        const bool written = readsBack(zarni, packedTrack.data(), l2, at) &&
+                             readsBack(zarni, pointer.data(), 3, pointerAt) &&
+                             readsBack(zarni, &theme, 1, themeAt);
+        if (!written) return fileFailed(rom.romFileName, "no space left on the device");
+        return Outcome{};
+    });
+    rom.curOffset = static_cast<int32_t>(at);
+    if (!stored.ok()) {
+        if (stored.status == Status::NoSpace) rom.curOffset = 0;
+        return stored;
     }
-
-    OpenedFile file(zarni, rom.romFileName, OpenedFile::kReadOnly);
-    const bool written = file && readsBack(zarni, packedTrack.data(), l2, at) &&
-                         readsBack(zarni, pointer.data(), 3, pointerAt) &&
-                         readsBack(zarni, &theme, 1, themeAt);
-    if (!written) return fail(Status::NoSpace, rom.romFileName);
 
     rom.trackOffset[t] = static_cast<int32_t>(at);
     rom.trackTheme[t] = theme;
@@ -226,27 +270,35 @@ Outcome saveTrack(ZarniBinding& zarni, OpenRom& rom, const TrackMap::Cells& cell
 }
 
 Outcome writeLevelTable(ZarniBinding& zarni, OpenRom& rom,
-                        const std::array<uint8_t, layout::kLevelCount>& table) {
+                        const std::array<uint8_t, layout::kLevelCount>& table,
+                        bool overwriteChanged) {
     std::string error;
     if (!zarni.require(&error)) return fail(Status::LibraryMissing, error);
     if (!rom.isOpen()) return fail(Status::CannotWrite, rom.romFileName);
+    if (Outcome o = checkUnchanged(rom, overwriteChanged); !o.ok()) return o;
 
-    uint32_t written = 0;
-    {
-        OpenedFile file(zarni, rom.romFileName, OpenedFile::kReadWrite);
-        if (file) {
-            written = zarni.WriteFile(table.data(), layout::kLevelTrackTableASize,
-                                      rom.fileOffset(layout::kLevelTrackTableA));
-            written &= zarni.WriteFile(table.data() + layout::kLevelTrackTableASize,
-                                       layout::kLevelTrackTableBSize,
-                                       rom.fileOffset(layout::kLevelTrackTableB));
+    const uint32_t partA = rom.fileOffset(layout::kLevelTrackTableA);
+    const uint32_t partB = rom.fileOffset(layout::kLevelTrackTableB);
+    const uint8_t* tableB = table.data() + layout::kLevelTrackTableASize;
+    const Outcome stored = editCopyOf(rom, Status::CannotWrite, [&](const std::string& work) {
+        {
+            OpenedFile file(zarni, work, OpenedFile::kReadWrite);
+            if (!file) return fail(Status::CannotWrite, rom.romFileName);
+            uint32_t written = zarni.WriteFile(table.data(), layout::kLevelTrackTableASize, partA);
+            written &= zarni.WriteFile(tableB, layout::kLevelTrackTableBSize, partB);
+            if (!written) return fail(Status::CannotWrite, rom.romFileName);
         }
-    }
-    if (!written) return fail(Status::CannotWrite, rom.romFileName);
+        OpenedFile back(zarni, work, OpenedFile::kReadOnly);
+        if (!back) return fileFailed(rom.romFileName, "its copy could not be read back");
+        const bool same = readsBack(zarni, table.data(), layout::kLevelTrackTableASize, partA) &&
+                          readsBack(zarni, tableB, layout::kLevelTrackTableBSize, partB);
+        if (!same) return fileFailed(rom.romFileName, "no space left on the device");
+        return Outcome{};
+    });
+    if (!stored.ok()) return stored;
 
     Outcome reread = LoadTrackOffsetList(zarni, rom);
     if (!reread.ok()) return reread;
-    // Writes the system refused are reported as done; the read-back tells.
     if (rom.levelTrack != table) return fail(Status::CannotWrite, rom.romFileName);
     return {};
 }

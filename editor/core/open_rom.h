@@ -14,6 +14,7 @@
 
 #include "core/outcome.h"
 #include "core/rom_layout.h"
+#include "core/safe_file.h"
 #include "core/track_map.h"
 #include "core/zarni_binding.h"
 
@@ -30,6 +31,7 @@ struct OpenRom {
     uint8_t curLevel = 0;
     uint8_t curTheme = 0;   // tile set number x 2
     int32_t curOffset = 0;  // the file offset the shown track came from (curOffsetText)
+    FileStamp stamp;        // the image as it was when read or last written here
 
     bool isOpen() const { return !romFileName.empty(); }
     uint32_t fileOffset(uint32_t romOffset) const { return romOffset + headerSize; }
@@ -79,14 +81,19 @@ Outcome readTrack(ZarniBinding& zarni, const OpenRom& rom, int tracknum, int32_t
 // curOffset is the offset being written (0 when no room was found). On
 // success value is that offset and the record's entries for the track are
 // the new ones. CompressFailed (nothing opened) when a compression gives 0
-// or more than 16,384 bytes; NoSpace also when the image cannot be opened
-// for writing or the written bytes do not read back.
-Outcome saveTrack(ZarniBinding& zarni, OpenRom& rom, const TrackMap::Cells& cells, uint8_t track);
+// or more than 16,384 bytes; NoSpace also when the image is read only.
+// The image is edited as a copy beside it and renamed over it only when
+// everything read back, so a failure of any kind leaves it as it was
+// (FileFailed says why). ChangedOnDisk, before anything is written, when
+// the image is not as it was read, unless overwriteChanged.
+Outcome saveTrack(ZarniBinding& zarni, OpenRom& rom, const TrackMap::Cells& cells, uint8_t track,
+                  bool overwriteChanged = false);
 
 // Writes the 24-byte level track table (two blocks) and reads the tables
-// back. CannotWrite when either write fails or the table does not read back
-// as written (a file that refuses writes).
+// back. CannotWrite when the image is read only or the table does not read
+// back as written. All or nothing, and ChangedOnDisk, as saveTrack.
 Outcome writeLevelTable(ZarniBinding& zarni, OpenRom& rom,
-                        const std::array<uint8_t, layout::kLevelCount>& table);
+                        const std::array<uint8_t, layout::kLevelCount>& table,
+                        bool overwriteChanged = false);
 
 }  // namespace korvale

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace korvale {
 
@@ -26,23 +27,30 @@ enum class Status {
     CannotWrite,     // detail: the file name
     BadTrackFile,    // too short, or its theme byte is 16 or more; detail: file name
     TileSetMissing,  // the tile sheet could not be loaded; detail: the loader's message
+    FileFailed,      // a write or copy failed; detail: the file name, reason: why
+    ChangedOnDisk,   // the image changed since it was read; nothing written yet
 };
 
 struct Outcome {
+    Outcome() = default;
+    Outcome(Status s, std::string d = {}, uint32_t v = 0, std::string r = {})
+        : status(s), detail(std::move(d)), value(v), reason(std::move(r)) {}
     Status status = Status::Ok;
     std::string detail;
     uint32_t value = 0;  // saveTrack: the file offset written
+    std::string reason;  // FileFailed: why, in words for the user
     bool ok() const { return status == Status::Ok; }
 };
 
 // How a message's one argument is filled in.
 enum class MessageArg {
     None,
-    Detail,   // the detail as it stands (the library's message, a loader's message)
-    File,     // the detail, shown as a file name
-    Decimal,  // the value in decimal
-    Hex,      // the value in upper-case hexadecimal
-    Hex2,     // the value as HexPad(value, 2)
+    Detail,         // the detail as it stands (the library's message, a loader's message)
+    File,           // the detail, shown as a file name
+    Decimal,        // the value in decimal
+    Hex,            // the value in upper-case hexadecimal
+    Hex2,           // the value as HexPad(value, 2)
+    FileAndReason,  // "%1" the detail as a file name, "%2" the reason
 };
 
 struct MessageText {
@@ -91,6 +99,14 @@ constexpr MessageText messageFor(Status status) {
                 MessageArg::None};
         case Status::CannotWrite:
             return {"Unable to write the file %1.", MessageArg::File};
+        case Status::FileFailed:
+            return {"Unable to write the file %1: %2. The file was left as it was.",
+                    MessageArg::FileAndReason};
+        case Status::ChangedOnDisk:
+            return {
+                "The file %1 has changed on disk since it was opened, perhaps by another "
+                "program. Save into it anyway?",
+                MessageArg::File};
         case Status::BadTrackFile:
             return {
                 "The file %1 is not a track file: it must hold 16,385 bytes, the last one "

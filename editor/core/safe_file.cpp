@@ -113,7 +113,13 @@ FileResult FileReplacement::begin(const std::string& target, bool mustExist) {
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());
-    if (fd < 0) return lastError();
+    if (fd < 0) {
+        FileResult why = lastError();
+        // Whatever else stops a new file beside the target, it is the folder that refuses.
+        if (why.fault != FileFault::NoSpace)
+            why = failure(FileFault::ReadOnly, "its folder does not take new files");
+        return why;
+    }
     ::close(fd);
     work_ = name.data();
     return {};
@@ -152,7 +158,7 @@ FileResult FileReplacement::beginCopy(const std::string& target) {
 FileResult FileReplacement::commit() {
     if (work_.empty()) return failure(FileFault::Other, "nothing to save");
     const int fd = ::open(work_.c_str(), O_RDONLY);
-    bool done = fd >= 0 && ::fsync(fd) == 0 && ::fchmod(fd, mode_) == 0;
+    bool done = fd >= 0 && ::fdatasync(fd) == 0 && ::fchmod(fd, mode_) == 0;
     int error = done ? 0 : errno;
     if (fd >= 0 && ::close(fd) != 0 && done) done = false, error = errno;
     if (done && ::rename(work_.c_str(), target_.c_str()) != 0) done = false, error = errno;

@@ -106,12 +106,13 @@ Outcome TrackDocument::importFromOffset(const std::string& answer) {
     return {};
 }
 
-Outcome TrackDocument::saveTrack(const std::string& answer) {
+Outcome TrackDocument::saveTrack(const std::string& answer, bool overwriteChanged) {
     const auto number = parseHexAnswer(answer);
     if (!number) return Outcome{Status::Cancelled, {}};
     if (*number >= static_cast<uint32_t>(layout::kTrackCount))
         return Outcome{Status::BadSaveNumber, {}, *number};
-    Outcome outcome = korvale::saveTrack(zarni_, rom_, map_.cells(), static_cast<uint8_t>(*number));
+    Outcome outcome = korvale::saveTrack(zarni_, rom_, map_.cells(), static_cast<uint8_t>(*number),
+                                         overwriteChanged);
     if (!outcome.ok()) return outcome;
     const uint32_t written = outcome.value;
     // The track's entries were just written; the rest of the tables may have
@@ -129,15 +130,16 @@ Outcome TrackDocument::exportTrack(const std::string& path) {
     TrackFile file;
     file.cells = map_.cells();
     file.theme = rom_.curTheme;
-    Outcome outcome = writeTrackFile(zarni_, path, file);
+    Outcome outcome = writeTrackFile(path, file);
     if (!outcome.ok()) return outcome;
     changed_ = false;
     history_.markClean();
     return {};
 }
 
-Outcome TrackDocument::writeLevelTable(const std::array<uint8_t, layout::kLevelCount>& table) {
-    Outcome outcome = korvale::writeLevelTable(zarni_, rom_, table);
+Outcome TrackDocument::writeLevelTable(const std::array<uint8_t, layout::kLevelCount>& table,
+                                       bool overwriteChanged) {
+    Outcome outcome = korvale::writeLevelTable(zarni_, rom_, table, overwriteChanged);
     // A refused write still read the tables back.
     notify(kRomChanged);
     return outcome;

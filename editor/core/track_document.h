@@ -95,13 +95,17 @@ class TrackDocument : public MapEditor {
     // an empty answer, BadSaveNumber from 0x18 on) and reads the tables
     // back. The map and the history stay; `changed` is clear and this is
     // the history's clean point. curTrack becomes the number once it is
-    // accepted, even when no room is found.
-    Outcome saveTrack(const std::string& answer);
+    // accepted, even when no room is found. ChangedOnDisk (nothing written)
+    // when another program changed the image since it was read, unless
+    // overwriteChanged.
+    Outcome saveTrack(const std::string& answer, bool overwriteChanged = false);
     // Writes the map and curTheme into a track file; on success `changed`
     // is clear and this is the clean point.
     Outcome exportTrack(const std::string& path);
-    // Writes the level track table and reads the tables back.
-    Outcome writeLevelTable(const std::array<uint8_t, layout::kLevelCount>& table);
+    // Writes the level track table and reads the tables back; ChangedOnDisk
+    // as saveTrack.
+    Outcome writeLevelTable(const std::array<uint8_t, layout::kLevelCount>& table,
+                            bool overwriteChanged = false);
 
     // --- whole-map edits (one undo step each) ---
 

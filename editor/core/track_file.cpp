@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "core/rom_layout.h"
+#include "core/safe_file.h"
 
 namespace korvale {
 
@@ -42,23 +43,14 @@ Outcome readTrackFile(ZarniBinding& zarni, const std::string& path, TrackFile& o
     return {};
 }
 
-Outcome writeTrackFile(ZarniBinding& zarni, const std::string& path, const TrackFile& file) {
-    std::string error;
-    if (!zarni.require(&error)) return Outcome{Status::LibraryMissing, error};
+Outcome writeTrackFile(const std::string& path, const TrackFile& file) {
+    if (path.empty()) return Outcome{Status::CannotWrite, path};
     std::array<uint8_t, layout::kTrackFileSize> bytes{};
     std::copy(file.cells.begin(), file.cells.end(), bytes.begin());
     bytes[kMapBytes] = file.theme;
-    {
-        OpenedFile out(zarni, path, OpenedFile::kCreate);
-        if (!out) return Outcome{Status::CannotWrite, path};
-        zarni.WriteFile(bytes.data(), kMapBytes, 0);
-        zarni.WriteFile(&bytes[kMapBytes], 1, kMapBytes);
-    }
-    // The library does not report a failed write, so the file is read back.
-    OpenedFile back(zarni, path, OpenedFile::kReadOnly);
-    const bool whole = back && zarni.GetFileSize() == layout::kTrackFileSize &&
-                       readsBack(zarni, bytes.data(), layout::kTrackFileSize, 0);
-    if (!whole) return Outcome{Status::CannotWrite, path};
+    // Never truncate the old file first: a full disk would leave neither.
+    const FileResult r = writeFileAtomically(path, bytes.data(), bytes.size());
+    if (!r.ok()) return Outcome{Status::FileFailed, path, 0, r.reason};
     return {};
 }
 

@@ -12,6 +12,7 @@
 
 #include "core/hex.h"
 #include "core/rom_layout.h"
+#include "ui/message_text.h"
 
 namespace korvale {
 
@@ -122,15 +123,20 @@ void LevelManagement::hsNum_Change(int value) {
 }
 
 void LevelManagement::cmdSave_Click() {
-    const Outcome outcome = document_.writeLevelTable(working_);
+    Outcome outcome = document_.writeLevelTable(working_);
+    if (outcome.status == Status::ChangedOnDisk) {
+        if (prompter_.askYesNo(messageText(outcome)) != Prompter::Answer::Yes) return;
+        outcome = document_.writeLevelTable(working_, true);
+    }
     if (outcome.ok()) {
         prompter_.inform(messages::kLevelTableSaved);
         finish(true);
         return;
     }
-    // Without the library nothing was tried; say so rather than blame the file.
-    if (outcome.status == Status::LibraryMissing && !outcome.detail.empty())
-        prompter_.inform(QString::fromStdString(outcome.detail));
+    // Without the library nothing was tried, and a failed copy says why;
+    // everything else is the read-only message.
+    if (outcome.status == Status::LibraryMissing || outcome.status == Status::FileFailed)
+        prompter_.inform(messageText(outcome));
     else
         prompter_.inform(messages::kLevelTableNotWritten);
 }

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include "core/hex.h"
 #include "ui/level_management.h"
 #include "ui/map_view.h"
+#include "ui/message_text.h"
 #include "ui/tile_palette.h"
 
 namespace korvale {
@@ -27,9 +29,11 @@ namespace {
 const QString kRomFilter = QStringLiteral(
     "Super MagiCom / headerless (*.smc *.sfc);;Super MagiCom (*.smc);;All Files (*.*)");
 const QString kTrackFilter = QStringLiteral("SMK Track (*.mkt);;All Files (*.*)");
+const QString kTileNumbersKey = QStringLiteral("view/tileNumbers");
 
 constexpr int kPanelTwips = 2540;
 constexpr int kLastPanelTwips = 4233;
+constexpr int kTilePanelTwips = 1200;
 
 QString title() {
     return QString::fromStdString(layout::applicationTitle());
@@ -43,9 +47,6 @@ QString hexText(int32_t value) {
 // File names cross to the library as 8-bit strings in the system's encoding.
 std::string fileNameArg(const QString& path) {
     return QFile::encodeName(path).toStdString();
-}
-QString shownName(const std::string& path) {
-    return QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(path)));
 }
 
 // A history step's name as it reads after "Undo" or "Redo": the tools' own
@@ -110,6 +111,8 @@ MainWindow::MainWindow(TrackDocument& document, Prompter& prompter, Options opti
     updateViewMenu();
     // The tool window is where the mouse often is; its keys undo and zoom too.
     palette_->addActions({mEUndo_, mERedo_, mVZoomIn_, mVZoomOut_, mVActual_, mVGrid_});
+    palette_->addAction(mVTileNumbers_);
+    mVTileNumbers_->setChecked(settings()->value(kTileNumbersKey, false).toBool());
 
     resize(900, 740);
 }
@@ -249,6 +252,14 @@ void MainWindow::buildViewMenu(QMenuBar* bar) {
     mVGrid_->setChecked(false);
     mVGrid_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     connect(mVGrid_, &QAction::toggled, this, &MainWindow::mVGrid_Click);
+    mVTileNumbers_ = mV->addAction("Tile &Numbers");
+    mVTileNumbers_->setObjectName("mVTileNumbers");
+    mVTileNumbers_->setCheckable(true);
+    mVTileNumbers_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    mVTileNumbers_->setStatusTip(
+        "Shows each cell's tile number over the map, from 2x zoom up (at 1x a cell is too small "
+        "to hold them)");
+    connect(mVTileNumbers_, &QAction::toggled, this, &MainWindow::mVTileNumbers_Click);
 }
 
 QString MainWindow::undoCaption(const std::string& stepName) {
@@ -284,6 +295,18 @@ void MainWindow::mERedo_Click() {
 void MainWindow::mVGrid_Click(bool shown) {
     picture2_->setGridShown(shown);
     if (mVGrid_->isChecked() != shown) mVGrid_->setChecked(shown);
+}
+
+void MainWindow::mVTileNumbers_Click(bool shown) {
+    picture2_->setTileNumbersShown(shown);
+    if (mVTileNumbers_->isChecked() != shown) mVTileNumbers_->setChecked(shown);
+    settings()->setValue(kTileNumbersKey, shown);
+}
+
+std::unique_ptr<QSettings> MainWindow::settings() const {
+    if (!options_.settingsFile.isEmpty())
+        return std::make_unique<QSettings>(options_.settingsFile, QSettings::IniFormat);
+    return std::make_unique<QSettings>(QStringLiteral("Korvale"), QStringLiteral("Korvale"));
 }
 
 int MainWindow::zoom() const {
@@ -361,6 +384,7 @@ void MainWindow::buildStatusBar() {
         return label;
     };
     panelMouse_ = panel("mouse", kPanelTwips);
+    panelTile_ = panel("tile", kTilePanelTwips);
     panelPointer_ = panel("pointer", kPanelTwips);
     panelFile_ = panel("file", kPanelTwips);
     panelDesc_ = panel("desc", kLastPanelTwips);
@@ -487,6 +511,8 @@ void MainWindow::onToolsChanged() {
     picture2_->syncFromTools();
     palette_->refreshFromTools();
     panelMouse_->setText(qs(tools_.statusText()));
+    const auto tile = picture2_->tileUnderPointer();
+    panelTile_->setText(tile ? "Tile " + qs(HexPad(*tile, 2)) : QString());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -510,36 +536,16 @@ bool MainWindow::mayDiscardChanges() {
 // Messages
 
 void MainWindow::showFailure(const Outcome& o) {
-    const MessageText message = messageFor(o.status);
-    if (!message.text) return;
-    QString text = QString::fromUtf8(message.text);
-    switch (message.arg) {
-        case MessageArg::None:
-            break;
-        case MessageArg::Detail:
-            text = text.arg(qs(o.detail));
-            break;
-        case MessageArg::File:
-            text = text.arg(shownName(o.detail));
-            break;
-        case MessageArg::Decimal:
-            text = text.arg(o.value);
-            break;
-        case MessageArg::Hex:
-            text = text.arg(QString::number(o.value, 16).toUpper());
-            break;
-        case MessageArg::Hex2:
-            text = text.arg(qs(HexPad(static_cast<int32_t>(o.value), 2)));
-            break;
-    }
-    prompter_.inform(text);
+    const QString text = messageText(o);
+    if (!text.isEmpty()) prompter_.inform(text);
 }
 
 void MainWindow::showFilePanel() {
     const OpenRom& rom = document_.rom();
     if (rom.isOpen()) {
-        panelFile_->setText(QString("%1, %2").arg(QFileInfo(shownName(rom.romFileName)).fileName(),
-                                                  rom.headerSize ? "header" : "no header"));
+        panelFile_->setText(
+            QString("%1, %2").arg(QFileInfo(shownFileName(rom.romFileName)).fileName(),
+                                  rom.headerSize ? "header" : "no header"));
     }
     const QString caption = qs(layout::tileSetMenuCaption(document_.tileSet()));
     panelDesc_->setText(caption.isEmpty() ? QString() : "Tile set: " + caption.mid(4));
@@ -648,8 +654,19 @@ void MainWindow::mTS_Click() {
     if (!document_.rom().isOpen()) return;
     const QString answer =
         prompter_.inputText(messages::kSavePrompt, qs(HexPad(document_.rom().curTrack, 2)));
-    if (perform([&] { return document_.saveTrack(answer.toStdString()); }))
-        prompter_.inform(messages::kTrackSavedToRom);
+    const std::string typed = answer.toStdString();
+    Outcome outcome;
+    {
+        Busy busy(*this);
+        outcome = document_.saveTrack(typed);
+    }
+    if (outcome.status == Status::ChangedOnDisk) {
+        if (prompter_.askYesNo(messageText(outcome)) != Prompter::Answer::Yes) return;
+        Busy busy(*this);
+        outcome = document_.saveTrack(typed, true);
+    }
+    showFailure(outcome);
+    if (outcome.ok()) prompter_.inform(messages::kTrackSavedToRom);
 }
 
 void MainWindow::mTE_Click() {
