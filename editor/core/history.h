@@ -7,8 +7,9 @@
 // step (lift: none -> the lifted block; drop: the block -> none; paste: none
 // -> the clipboard block; cut and Delete: the block -> none). After an undo or
 // a redo the history hands the matching block to its client, which floats it
-// again or removes it. EditTools is that client (see EditTools::setHistory),
-// so the tools' undo() and redo() are the ones to call.
+// again or removes it. EditTools makes itself that client when it is built,
+// and its undo() and redo() (through the document, which keeps `changed`)
+// are the ones to call.
 #pragma once
 
 #include <cstdint>
