@@ -6,8 +6,8 @@
 #include <QStringList>
 #include <memory>
 
-#include "core/open_rom.h"
 #include "core/rom_layout.h"
+#include "core/track_document.h"
 #include "ui/main_window.h"
 #include "ui/prompter.h"
 
@@ -47,9 +47,9 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName("Korvale");
     const QString title = QString::fromStdString(korvale::layout::applicationTitle());
 
-    korvale::RomSession session;
+    korvale::TrackDocument document;
     WindowPrompter prompter;
-    korvale::MainWindow window(session, prompter, {});
+    korvale::MainWindow window(document, prompter, {});
     prompter.attach(&window);
 
     // Without the tile images nothing can be shown; the sheets ship beside

@@ -5,6 +5,7 @@
 
 #include "core/edit_tools.h"
 #include "core/history.h"
+#include "support/document_access.h"
 
 namespace korvale {
 namespace {
@@ -12,17 +13,15 @@ namespace {
 // A map with a lifted, copied and pasted whole-map block dropped one cell to
 // the right and down, so the drop changes every cell it covers.
 struct PastedMap {
-    RomSession session;
-    History history{session.map};
-    EditTools tools{session};
+    TrackDocument document;
+    History& history = document.history();
+    EditTools tools{document};
 
     PastedMap() {
         TrackMap::Cells cells;
         for (int i = 0; i < layout::kMapCells; ++i)
             cells[static_cast<size_t>(i)] = static_cast<uint8_t>((i * 37 + i / 128) % 251);
-        session.map.replace(cells);
-        tools.setHistory(&history);
-        history.clear();
+        DocumentTestAccess::map(document).load(cells);
         tools.setRightTile(0xFF);
         tools.picture2_MouseDown(kLeftButton, 3, 3);
         tools.picture2_MouseMove(kLeftButton, 1020, 1020);

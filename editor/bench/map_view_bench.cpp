@@ -8,10 +8,11 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "core/open_rom.h"
+#include "core/track_document.h"
+#include "support/document_access.h"
+#include "support/scripted_prompter.h"
 #include "ui/main_window.h"
 #include "ui/map_view.h"
-#include "ui/prompter.h"
 
 namespace korvale {
 namespace {
@@ -20,14 +21,14 @@ namespace {
 struct Editor {
     QTemporaryDir dir;
     ScriptedPrompter prompter;
-    RomSession session;
+    TrackDocument document;
     std::unique_ptr<MainWindow> window;
     bool ready = false;
 
     Editor() {
         const QString rom = dir.filePath("demo.smc");
         if (!QFile::copy(KORVALE_DEMO_ROM, rom)) return;
-        window = std::make_unique<MainWindow>(session, prompter, MainWindow::Options{});
+        window = std::make_unique<MainWindow>(document, prompter, MainWindow::Options{});
         if (!window->loadInitialTiles(nullptr)) return;
         window->showWithPalette();
         ready = window->openRomFile(rom);
@@ -64,8 +65,8 @@ void BM_ShowTrack(benchmark::State& state) {
     int track = 0;
     for (auto _ : state) {
         // Alternate tracks (and so tile sets), as paging through them does.
-        e.session.rom.changed = false;
-        if (!e.window->ShowTrack(track, 0)) {
+        DocumentTestAccess::setChanged(e.document, false);
+        if (!e.document.loadTrack(track).ok()) {
             state.SkipWithError("a track did not load");
             return;
         }

@@ -75,7 +75,12 @@ std::string describe(const Outcome& o, const std::string& rom) {
         case Status::ForeignTitle:
             return o.detail + " does not carry the game's title (--any-title opens it anyway)";
         case Status::BadTrackNumber:
+        case Status::BadSaveNumber:
             return "track number " + std::to_string(o.value) + " is not 0 to 23";
+        case Status::BadOffset:
+            return "offset " + std::to_string(o.value) + " lies beyond any ROM image";
+        case Status::TileSetMissing:
+            return o.detail;
         case Status::CompressFailed:
             return "the track could not be compressed";
         case Status::NoSpace:
@@ -99,10 +104,14 @@ void check(const Outcome& o, const std::string& rom) {
     if (!o.ok()) fail(describe(o, rom));
 }
 
+// The open-ROM record alone: the tool shows no track, so it needs no document.
 struct Rom {
-    RomSession session;
+    ZarniBinding& zarni = ZarniBinding::instance();
+    OpenRom record;
     std::string path;
-    Rom(const std::string& p, bool anyTitle) : path(p) { check(session.openRom(p, anyTitle), p); }
+    Rom(const std::string& p, bool anyTitle) : path(p) {
+        check(readRomImage(zarni, p, anyTitle, record), p);
+    }
 };
 
 uint32_t trackNumber(const std::string& text) {
@@ -125,7 +134,8 @@ void writeAtomically(const std::string& path, const void* data, size_t size) {
 
 LoadedTrack loadTrack(Rom& rom, uint32_t track) {
     LoadedTrack loaded;
-    check(rom.session.readTrack(static_cast<int>(track), 0, loaded), rom.path);
+    check(readTrack(rom.zarni, rom.record, static_cast<int>(track), 0, TrackMap::Cells{}, loaded),
+          rom.path);
     return loaded;
 }
 
@@ -195,7 +205,7 @@ std::string jsonText(const std::string& s) {
 
 // The stored stream's length: the outer decode's end offset tells it.
 uint32_t storedSize(Rom& rom, int32_t offset) {
-    ZarniBinding& z = rom.session.zarni();
+    ZarniBinding& z = rom.zarni;
     if (offset <= 0 || !z.OpenFile(rom.path, 0)) return 0;
     uint32_t end = 0;
     std::vector<uint8_t> scratch(layout::kMapCells);
@@ -213,7 +223,7 @@ struct Arguments {
 
 void runTracks(const Arguments& a) {
     Rom rom(a.rom, a.anyTitle);
-    const OpenRom& r = rom.session.rom;
+    const OpenRom& r = rom.record;
     if (a.json) std::cout << "[\n";
     for (int t = 0; t < layout::kTrackCount; ++t) {
         const auto i = static_cast<size_t>(t);
@@ -243,11 +253,11 @@ void runLevels(const Arguments& a) {
     Rom rom(a.rom, a.anyTitle);
     if (!a.set.empty()) {
         const uint32_t level = parseNumber(a.set[0], "the level", layout::kLevelCount - 1);
-        auto table = rom.session.rom.levelTrack;
+        auto table = rom.record.levelTrack;
         table[level] = static_cast<uint8_t>(trackNumber(a.set[1]));
-        check(rom.session.writeLevelTable(table), a.rom);
+        check(writeLevelTable(rom.zarni, rom.record, table), a.rom);
     }
-    const OpenRom& r = rom.session.rom;
+    const OpenRom& r = rom.record;
     for (int level = 0; level < layout::kLevelCount; ++level)
         std::cout << level << '\t' << int{r.levelTrack[static_cast<size_t>(level)]} << '\t'
                   << layout::levelName(level) << '\n';
@@ -281,10 +291,10 @@ void runImport(const Arguments& a) {
     Rom rom(a.rom, a.anyTitle);
     const uint32_t track = trackNumber(a.track);
     TrackFile file;
-    check(readTrackFile(rom.session.zarni(), a.in, file), a.rom);
-    rom.session.map.replace(file.cells);
-    rom.session.setTileSet(file.theme >> 1);
-    const Outcome saved = rom.session.saveTrack(HexPad(static_cast<int32_t>(track), 2));
+    check(readTrackFile(rom.zarni, a.in, file), a.rom);
+    // The file's tile set, as importing it in the editor chooses it.
+    rom.record.curTheme = static_cast<uint8_t>((file.theme >> 1) * 2);
+    const Outcome saved = saveTrack(rom.zarni, rom.record, file.cells, static_cast<uint8_t>(track));
     check(saved, a.rom);
     std::printf("0x%06X\n", saved.value);
 }
@@ -292,7 +302,7 @@ void runImport(const Arguments& a) {
 void runFree(const Arguments& a) {
     Rom rom(a.rom, a.anyTitle);
     const std::vector<uint8_t> image = readAll(a.rom);
-    const uint32_t h = rom.session.rom.headerSize;
+    const uint32_t h = rom.record.headerSize;
     // Bytes past the end count as free: the first save grows the image with zeros.
     uint64_t free = 0;
     for (uint32_t at = layout::kSaveWindowStart + h; at < layout::kSaveWindowEnd + h; ++at)

@@ -22,47 +22,12 @@ int cellOf(double pixel) {
     return static_cast<int>(std::lround(pixel)) / kCell;
 }
 
-bool pageTarget(PageCommand command, const OpenRom& rom, int& track, int& level) {
-    const int curTrack = rom.curTrack;
-    const int curLevel = rom.curLevel;
-    switch (command) {
-        case PageCommand::NextTrack:
-            if (curTrack >= layout::kTrackCount - 1) return false;
-            track = curTrack + 1;
-            level = curLevel;
-            return true;
-        case PageCommand::PreviousTrack:
-            if (curTrack == 0 || curTrack > layout::kTrackCount) return false;
-            track = curTrack - 1;
-            level = curLevel;
-            return true;
-        case PageCommand::NextLevel:
-            if (curLevel >= layout::kLevelCount - 1) return false;
-            level = curLevel + 1;
-            track = rom.levelTrack[static_cast<size_t>(level)];
-            return true;
-        case PageCommand::PreviousLevel:
-            if (curLevel == 0 || curLevel > layout::kLevelCount) return false;
-            level = curLevel - 1;
-            track = rom.levelTrack[static_cast<size_t>(level)];
-            return true;
-        case PageCommand::None:
-            break;
-    }
-    return false;
+EditTools::EditTools(MapEditor& document) : document_(document), history_(&document.history()) {
+    history_->setClient(this);
 }
-
-EditTools::EditTools(RomSession& session) : session_(session) {}
 
 EditTools::~EditTools() {
-    setHistory(nullptr);
-}
-
-void EditTools::setHistory(History* history) {
-    endStroke();
     if (history_ && history_->client() == this) history_->setClient(nullptr);
-    history_ = history;
-    if (history_) history_->setClient(this);
 }
 
 void EditTools::setLeftTile(uint8_t tile) {
@@ -91,31 +56,39 @@ void EditTools::endStep() {
     if (history_) history_->end();
 }
 
+void EditTools::setMode(ToolMode mode) {
+    mode_ = mode;
+    // Buttons held on the floating picture count only while dragging.
+    if (mode_ != ToolMode::Dragging) carrierButtons_ = 0;
+}
+
 void EditTools::beginStroke() {
-    if (strokeOpen_) return;
-    strokeOpen_ = true;
+    // A drag that wanders in while a block floats paints cell by cell, each
+    // an undo step of its own; the block keeps floating.
+    if (mode_ != ToolMode::Idle && mode_ != ToolMode::Selecting) return;
+    setMode(ToolMode::Painting);
     beginStep("Paint");
 }
 
 void EditTools::endStroke() {
     strokeButtons_ = 0;
-    if (!strokeOpen_) return;
-    strokeOpen_ = false;
+    if (mode_ != ToolMode::Painting) return;
+    setMode(ToolMode::Idle);
     endStep();
 }
 
 bool EditTools::undo() {
     endStroke();
-    return history_ && history_->undo();
+    return document_.undo();
 }
 
 bool EditTools::redo() {
     endStroke();
-    return history_ && history_->redo();
+    return document_.redo();
 }
 
 std::optional<FloatingSnapshot> EditTools::floatingNow() const {
-    if (!blockfloat_) return std::nullopt;
+    if (!blockfloat()) return std::nullopt;
     FloatingSnapshot block;
     block.left = carrier_.left;
     block.top = carrier_.top;
@@ -149,23 +122,20 @@ void EditTools::restoreFloating(const std::optional<FloatingSnapshot>& block) {
     blockx_ = block->blockx;
     blocky_ = block->blocky;
     carrier_ = PixelRect{block->left, block->top, block->width, block->height};
-    blockfloat_ = true;
+    setMode(ToolMode::Floating);
     justdropped_ = false;
-    carrierPressed_ = false;
-    carrierButtons_ = 0;
-    selectionVisible_ = false;
+    outlineShown_ = false;
     clipEnabled_[kClipCopy] = true;
     clipEnabled_[kClipCut] = true;
     notify();
 }
 
 void EditTools::historyDestroyed() {
-    strokeOpen_ = false;
+    if (mode_ == ToolMode::Painting) setMode(ToolMode::Idle);
     history_ = nullptr;
 }
 
 void EditTools::historyApplied(const std::optional<FloatingSnapshot>* floating) {
-    session_.rom.changed = true;
     if (floating) {
         restoreFloating(*floating);
     } else {
@@ -173,10 +143,12 @@ void EditTools::historyApplied(const std::optional<FloatingSnapshot>* floating) 
     }
 }
 
+void EditTools::leaveFloating() {
+    if (blockfloat()) setMode(ToolMode::Idle);
+}
+
 void EditTools::discardFloatingBlock() {
-    blockfloat_ = false;
-    carrierPressed_ = false;
-    carrierButtons_ = 0;
+    leaveFloating();
     clipEnabled_[kClipCopy] = false;
     clipEnabled_[kClipCut] = false;
     notify();
@@ -198,11 +170,11 @@ void EditTools::pressOnMap(int button, double x, double y) {
     const int cy = cellOf(y);
     setStatus(cx, cy);
 
-    if (blockfloat_) {
+    if (blockfloat()) {
         drop();
     } else {
-        selectionVisible_ = false;
-        carrierPressed_ = false;
+        if (mode_ == ToolMode::Selecting) setMode(ToolMode::Idle);
+        outlineShown_ = false;
         clipEnabled_[kClipCopy] = false;
         clipEnabled_[kClipCut] = false;
     }
@@ -222,10 +194,10 @@ void EditTools::pressOnMap(int button, double x, double y) {
 void EditTools::drawPress(int button, int cx, int cy) {
     switch (button) {
         case kLeftButton:
-            session_.DrawMap(cx, cy, leftTile_);
+            document_.DrawMap(cx, cy, leftTile_);
             break;
         case kRightButton:
-            session_.DrawMap(cx, cy, rightTile_);
+            document_.DrawMap(cx, cy, rightTile_);
             break;
         case kMiddleButton:
             pick(cx, cy);
@@ -236,7 +208,7 @@ void EditTools::drawPress(int button, int cx, int cy) {
 }
 
 void EditTools::pick(int cx, int cy) {
-    leftTile_ = session_.map.at(cx, cy);
+    leftTile_ = document_.map().at(cx, cy);
 }
 
 void EditTools::picture2_MouseMove(int buttons, double x, double y) {
@@ -245,7 +217,7 @@ void EditTools::picture2_MouseMove(int buttons, double x, double y) {
     setStatus(cx, cy);
     if (buttons == 0) endStroke();  // a release we never saw
     if (TrackMap::inside(cx, cy)) {
-        pointerTile_ = session_.map.at(cx, cy);
+        pointerTile_ = document_.map().at(cx, cy);
         if (curtool_ == kDrawTool) {
             if (buttons == kLeftButton || buttons == kRightButton) {
                 beginStroke();  // a drag that began off the map view
@@ -267,7 +239,7 @@ void EditTools::picture2_MouseUp(int button, double /*x*/, double /*y*/) {
         notify();
         return;
     }
-    if (justdropped_ || blockfloat_) {
+    if (justdropped_ || blockfloat()) {
         justdropped_ = false;
     } else {
         lift();
@@ -278,7 +250,8 @@ void EditTools::picture2_MouseUp(int button, double /*x*/, double /*y*/) {
 // --- selection and the floating block ---
 
 void EditTools::startSelection(int cx, int cy) {
-    selectionVisible_ = true;
+    setMode(ToolMode::Selecting);
+    outlineShown_ = true;
     selection_ = PixelRect{kCell * cx, kCell * cy, kCell, kCell};
     anchorx_ = kCell * cx;
     anchory_ = kCell * cy;
@@ -313,6 +286,7 @@ void EditTools::lift() {
     if (bw <= 0 || bh <= 0) return;
     if (!TrackMap::inside(bx, by) || !TrackMap::inside(bx + bw - 1, by + bh - 1)) return;
 
+    endStroke();
     beginStep("Lift");
     carrier_ = selection_;
     blockx_ = bx;
@@ -322,16 +296,14 @@ void EditTools::lift() {
     for (int y = by; y < by + bh; ++y) {
         for (int x = bx; x < bx + bw; ++x) {
             blockbuf_[static_cast<size_t>((x - bx) + layout::kMapSide * (y - by))] =
-                session_.map.at(x, y);
+                document_.map().at(x, y);
         }
     }
-    blockfloat_ = true;
-    carrierPressed_ = false;
-    carrierButtons_ = 0;
+    setMode(ToolMode::Floating);
     for (int y = by; y < by + bh; ++y) {
-        for (int x = bx; x < bx + bw; ++x) session_.DrawMap(x, y, rightTile_);
+        for (int x = bx; x < bx + bw; ++x) document_.DrawMap(x, y, rightTile_);
     }
-    selectionVisible_ = false;
+    outlineShown_ = false;
     clipEnabled_[kClipCopy] = true;
     clipEnabled_[kClipCut] = true;
     if (history_) history_->setFloatingAfter(floatingNow());
@@ -341,11 +313,9 @@ void EditTools::lift() {
 void EditTools::drop() {
     beginStep("Drop");
     if (history_) history_->setFloatingBefore(floatingNow());
-    blockfloat_ = false;
-    session_.rom.changed = true;
+    leaveFloating();
+    document_.markChanged();
     justdropped_ = true;
-    carrierPressed_ = false;
-    carrierButtons_ = 0;
     const int ox = cellOf(carrier_.left);
     const int oy = cellOf(carrier_.top);
     for (int dy = 0; dy < blockh_; ++dy) {
@@ -353,7 +323,7 @@ void EditTools::drop() {
             const int x = ox + dx;
             const int y = oy + dy;
             if (TrackMap::inside(x, y)) {
-                session_.DrawMap(x, y, blockbuf_[static_cast<size_t>(dx + layout::kMapSide * dy)]);
+                document_.DrawMap(x, y, blockbuf_[static_cast<size_t>(dx + layout::kMapSide * dy)]);
             }
         }
     }
@@ -362,10 +332,10 @@ void EditTools::drop() {
 }
 
 void EditTools::pcarrier_MouseDown(int button, double x, double y) {
-    if (!blockfloat_) return;
-    selectionVisible_ = false;
+    if (!blockfloat()) return;
+    outlineShown_ = false;
     carrierButtons_ |= button;
-    carrierPressed_ = true;
+    setMode(ToolMode::Dragging);
     if (button == kLeftButton) {
         grabx_ = static_cast<int>(std::lround(std::clamp(x, -kPixelLimit, kPixelLimit)));
         graby_ = static_cast<int>(std::lround(std::clamp(y, -kPixelLimit, kPixelLimit)));
@@ -374,8 +344,8 @@ void EditTools::pcarrier_MouseDown(int button, double x, double y) {
 }
 
 void EditTools::pcarrier_MouseMove(int buttons, double x, double y) {
-    if (!blockfloat_) return;
-    selectionVisible_ = false;
+    if (!blockfloat()) return;
+    outlineShown_ = false;
     if (buttons == kLeftButton) {
         const double px = carrier_.left + x;
         const double py = carrier_.top + y;
@@ -392,31 +362,29 @@ void EditTools::pcarrier_MouseMove(int buttons, double x, double y) {
 }
 
 void EditTools::pcarrier_MouseUp(int button, double /*x*/, double /*y*/) {
-    if (!blockfloat_) return;
-    selectionVisible_ = false;
+    if (!blockfloat()) return;
+    outlineShown_ = false;
     carrierButtons_ &= ~button;
-    carrierPressed_ = carrierButtons_ != 0;
+    setMode(carrierButtons_ != 0 ? ToolMode::Dragging : ToolMode::Floating);
     notify();
 }
 
 // --- ResetTools and the clipboard ---
 
 void EditTools::ResetTools() {
-    resetTools();
+    clearTools();
     notify();
 }
 
-void EditTools::resetTools() {
+void EditTools::clearTools() {
     endStroke();
     clipEnabled_[kClipCopy] = false;
     clipEnabled_[kClipCut] = false;
     blockw_ = 0;
     blockh_ = 0;
     justdropped_ = false;
-    selectionVisible_ = false;
-    blockfloat_ = false;
-    carrierPressed_ = false;
-    carrierButtons_ = 0;
+    setMode(ToolMode::Idle);
+    outlineShown_ = false;
     curtool_ = kSelectTool;
 }
 
@@ -426,11 +394,11 @@ bool EditTools::clipEnabled(int index) const {
 }
 
 void EditTools::clip_Click(int index, int viewLeft, int viewTop) {
-    clipClick(index, viewLeft, viewTop);
+    runClip(index, viewLeft, viewTop);
     notify();
 }
 
-void EditTools::clipClick(int index, int viewLeft, int viewTop) {
+void EditTools::runClip(int index, int viewLeft, int viewTop) {
     if (!clipEnabled(index)) return;
     endStroke();
     switch (index) {
@@ -459,7 +427,7 @@ void EditTools::cut() {
     beginStep("Cut");
     if (history_) history_->setFloatingBefore(floatingNow());
     copy();
-    resetTools();
+    clearTools();
     if (history_) history_->setFloatingAfter(std::nullopt);
     endStep();
 }
@@ -473,10 +441,8 @@ void EditTools::paste(int viewLeft, int viewTop) {
     blockw_ = clipw_;
     blockh_ = cliph_;
     blockbuf_ = clipbuf_;
-    blockfloat_ = true;
+    setMode(ToolMode::Floating);
     justdropped_ = false;
-    carrierPressed_ = false;
-    carrierButtons_ = 0;
     carrier_ = PixelRect{viewLeft, viewTop, kCell * clipw_, kCell * cliph_};
     if (history_) history_->setFloatingAfter(floatingNow());
     endStep();
@@ -484,40 +450,34 @@ void EditTools::paste(int viewLeft, int viewTop) {
 
 // --- keyboard ---
 
-PageCommand EditTools::Form_KeyDown(int keyCode, int shift, int viewLeft, int viewTop) {
-    PageCommand page = PageCommand::None;
-    if (shift == 0 && keyCode == kKeyDelete) {
-        if (blockfloat_) {
-            // Discarding a lifted block erases its source; undo brings it back floating.
-            beginStep("Delete");
-            if (history_) history_->setFloatingBefore(floatingNow());
-            resetTools();
-            if (history_) history_->setFloatingAfter(std::nullopt);
-            endStep();
-        } else {
-            resetTools();
-        }
-    } else if (shift == kCtrlKey && keyCode == kKeyC) {
-        clipClick(kClipCopy, viewLeft, viewTop);
-    } else if (shift == kCtrlKey && keyCode == kKeyV) {
-        clipClick(kClipPaste, viewLeft, viewTop);
-    } else if (shift == kCtrlKey && keyCode == kKeyA) {
-        clipClick(kClipNone, viewLeft, viewTop);
-    } else if (shift == kCtrlKey && keyCode == kKeyX) {
-        clipClick(kClipCut, viewLeft, viewTop);
-    } else if (shift == 0 && keyCode == kKeyPageDown) {
-        page = PageCommand::NextTrack;
-    } else if (shift == 0 && keyCode == kKeyPageUp) {
-        page = PageCommand::PreviousTrack;
-    } else if (shift == kShiftKey && keyCode == kKeyPageDown) {
-        page = PageCommand::NextLevel;
-    } else if (shift == kShiftKey && keyCode == kKeyPageUp) {
-        page = PageCommand::PreviousLevel;
-    } else {
-        return PageCommand::None;
+void EditTools::run(EditCommand command, int viewLeft, int viewTop) {
+    switch (command) {
+        case EditCommand::Delete:
+            if (blockfloat()) {
+                // Discarding a lifted block erases its source; undo brings it back floating.
+                beginStep("Delete");
+                if (history_) history_->setFloatingBefore(floatingNow());
+                clearTools();
+                if (history_) history_->setFloatingAfter(std::nullopt);
+                endStep();
+            } else {
+                clearTools();
+            }
+            break;
+        case EditCommand::Copy:
+            runClip(kClipCopy, viewLeft, viewTop);
+            break;
+        case EditCommand::Paste:
+            runClip(kClipPaste, viewLeft, viewTop);
+            break;
+        case EditCommand::SelectAll:
+            runClip(kClipNone, viewLeft, viewTop);
+            break;
+        case EditCommand::Cut:
+            runClip(kClipCut, viewLeft, viewTop);
+            break;
     }
     notify();
-    return page;
 }
 
 void EditTools::notify() {

@@ -12,35 +12,23 @@
 #include <string>
 
 #include "core/history.h"
-#include "core/open_rom.h"
 #include "core/rom_layout.h"
+#include "core/track_document.h"
 
 namespace korvale {
 
 enum MouseButton : int { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
 enum ToolIndex : int { kDrawTool = 0, kSelectTool = 2 };
 enum ClipIndex : int { kClipCopy = 0, kClipPaste = 1, kClipNone = 2, kClipCut = 3 };
-// Shift bits of a key press.
-enum KeyShift : int { kShiftKey = 1, kCtrlKey = 2, kAltKey = 4 };
 
-// Key codes that act (the platform's virtual-key numbers).
-enum KeyCode : int {
-    kKeyDelete = 46,
-    kKeyC = 67,
-    kKeyV = 86,
-    kKeyA = 65,
-    kKeyX = 88,
-    kKeyPageDown = 34,
-    kKeyPageUp = 33,
-};
+// The keyboard commands the tools carry out (the page keys are the document's).
+enum class EditCommand { Delete, Copy, Paste, SelectAll, Cut };
 
-// What a page key asks the window to do after the unsaved-changes question.
-enum class PageCommand { None, NextTrack, PreviousTrack, NextLevel, PreviousLevel };
-
-// The bound of a page command, checked after the question: false at either
-// end (nothing to show). Otherwise `track` is the track to show and `level`
-// the curLevel to keep once it is shown (unchanged for the track commands).
-bool pageTarget(PageCommand command, const OpenRom& rom, int& track, int& level);
+// What the tools are doing. The named flags are read from it: a block
+// floats (blockfloat) while floating or dragging; the floating picture is in
+// normal colours while dragging; painting is an open paint stroke; selecting
+// is a selection begun and not yet lifted.
+enum class ToolMode { Idle, Selecting, Floating, Dragging, Painting };
 
 struct PixelRect {
     int left = 0;
@@ -58,20 +46,17 @@ int cellOf(double pixel);
 
 class EditTools : private HistoryClient {
   public:
-    explicit EditTools(RomSession& session);
+    explicit EditTools(MapEditor& document);
     ~EditTools() override;
     EditTools(const EditTools&) = delete;
     EditTools& operator=(const EditTools&) = delete;
 
-    // Undo history to mark steps in (optional; null detaches). The steps made
-    // here: a paint stroke from press to release ("Paint"), "Lift", "Drop",
-    // "Paste", "Cut" and "Delete" (Delete while a block floats). The tools
-    // become the history's client: after an undo or redo they float or remove
-    // the block the step remembers and set `changed`.
-    void setHistory(History* history);
-    History* history() const { return history_; }
+    // The steps made in the document's history: a paint stroke from press to
+    // release ("Paint"), "Lift", "Drop", "Paste", "Cut" and "Delete" (Delete
+    // while a block floats). The tools are the history's client: after an
+    // undo or redo they float or remove the block the step remembers.
 
-    // Undo and redo through the history, closing an open paint stroke first.
+    // Undo and redo through the document, closing an open paint stroke first.
     // Undo while a block floats puts the map back as it was before the lift
     // or paste and removes the block; redo floats it again where it was.
     bool undo();
@@ -110,18 +95,20 @@ class EditTools : private HistoryClient {
     // clipboard at map pixel (viewLeft, viewTop), the view's top-left corner.
     void clip_Click(int index, int viewLeft = 0, int viewTop = 0);
 
-    // Delete and the Ctrl shortcuts act here (and report None); the page keys
-    // are returned for the window, which asks the question and loads.
-    PageCommand Form_KeyDown(int keyCode, int shift, int viewLeft = 0, int viewTop = 0);
+    // Delete is ResetTools (as one undo step while a block floats); Copy,
+    // Paste, Select All and Cut are the clip buttons.
+    void run(EditCommand command, int viewLeft = 0, int viewTop = 0);
 
     // --- state the view draws ---
     const std::string& statusText() const { return statusText_; }        // "X: 12, Y: 5"
     std::optional<uint8_t> pointerTile() const { return pointerTile_; }  // mseltile
-    bool selectionVisible() const { return selectionVisible_; }
+    ToolMode mode() const { return mode_; }
+    bool selectionVisible() const { return outlineShown_; }
     const PixelRect& selection() const { return selection_; }  // shselect
-    bool blockfloat() const { return blockfloat_; }
-    const PixelRect& carrier() const { return carrier_; }    // pcarrier, in map pixels
-    bool carrierPressed() const { return carrierPressed_; }  // normal colours while held
+    bool blockfloat() const { return mode_ == ToolMode::Floating || mode_ == ToolMode::Dragging; }
+    const PixelRect& carrier() const { return carrier_; }  // pcarrier, in map pixels
+    // Normal colours while a button is held on the floating picture.
+    bool carrierPressed() const { return mode_ == ToolMode::Dragging; }
     bool justdropped() const { return justdropped_; }
 
     const BlockBuffer& blockbuf() const { return blockbuf_; }
@@ -150,8 +137,11 @@ class EditTools : private HistoryClient {
   private:
     void historyApplied(const std::optional<FloatingSnapshot>* floating) override;
     void historyDestroyed() override;
-    void resetTools();
-    void clipClick(int index, int viewLeft, int viewTop);
+    void setMode(ToolMode mode);
+    void clearTools();
+    void runClip(int index, int viewLeft, int viewTop);
+    // Leaves a floating or dragging block behind without placing it.
+    void leaveFloating();
     void drawPress(int button, int cx, int cy);
     void pick(int cx, int cy);
     void beginStroke();
@@ -169,19 +159,23 @@ class EditTools : private HistoryClient {
     void setStatus(int cx, int cy);
     void notify();
 
-    RomSession& session_;
-    History* history_ = nullptr;
+    MapEditor& document_;
+    History* history_ = nullptr;  // the document's, until it goes
 
     uint8_t leftTile_ = 1;
     uint8_t rightTile_ = 0;
     int curtool_ = kSelectTool;
-    bool blockfloat_ = false;
+    ToolMode mode_ = ToolMode::Idle;
+    // Set by a drop and kept across tool changes and painting, so it is no
+    // mode of its own: the next select-tool press only clears it.
     bool justdropped_ = false;
     int anchorx_ = 0, anchory_ = 0;
-    bool selectionVisible_ = false;
+    // shselect's visibility. Mostly it shows while selecting, but Paste
+    // starts a selection and floats a block at once, and the drop that
+    // follows leaves the outline up until the next press.
+    bool outlineShown_ = false;
     PixelRect selection_{};
     PixelRect carrier_{};
-    bool carrierPressed_ = false;
     bool clipEnabled_[4] = {false, false, false, false};
     BlockBuffer blockbuf_{};
     BlockBuffer clipbuf_{};
@@ -190,9 +184,8 @@ class EditTools : private HistoryClient {
     int grabx_ = 0, graby_ = 0;
     std::string statusText_;
     std::optional<uint8_t> pointerTile_;
-    int carrierButtons_ = 0;  // buttons held on the floating picture
-    int strokeButtons_ = 0;   // buttons held in an open paint stroke
-    bool strokeOpen_ = false;
+    int carrierButtons_ = 0;  // buttons held on the floating picture while dragging
+    int strokeButtons_ = 0;   // buttons held while painting
 };
 
 }  // namespace korvale

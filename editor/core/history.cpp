@@ -34,9 +34,14 @@ void History::end() {
         return;
     }
     open_.changes.shrink_to_fit();
+    // A clean point among the redo steps can no longer be reached.
+    if (clean_ > static_cast<long>(undo_.size())) clean_ = -1;
     undo_.push_back(std::move(open_));
     open_ = Step{};
-    if (undo_.size() > kMaxSteps) undo_.pop_front();
+    if (undo_.size() > kMaxSteps) {
+        undo_.pop_front();
+        if (clean_ >= 0) --clean_;
+    }
     redo_.clear();
     changedLists();
 }
@@ -66,7 +71,16 @@ void History::clear() {
     open_.name = name;
     undo_.clear();
     redo_.clear();
+    clean_ = -1;
     changedLists();
+}
+
+void History::markClean() {
+    clean_ = static_cast<long>(undo_.size());
+}
+
+bool History::isClean() const {
+    return clean_ == static_cast<long>(undo_.size());
 }
 
 bool History::canUndo() const {

@@ -7,8 +7,9 @@
 // step (lift: none -> the lifted block; drop: the block -> none; paste: none
 // -> the clipboard block; cut and Delete: the block -> none). After an undo or
 // a redo the history hands the matching block to its client, which floats it
-// again or removes it. EditTools is that client (see EditTools::setHistory),
-// so the window may call undo() and redo() here or through EditTools alike.
+// again or removes it. EditTools makes itself that client when it is built,
+// and its undo() and redo() (through the document, which keeps `changed`)
+// are the ones to call.
 #pragma once
 
 #include <cstdint>
@@ -66,9 +67,13 @@ class History : public TrackMap::Observer {
     void setFloatingBefore(std::optional<FloatingSnapshot> block);
     void setFloatingAfter(std::optional<FloatingSnapshot> block);
 
-    // Forgets everything (a track load or a newly opened ROM). Call it after
-    // the new map is in place, or the load itself is recorded as a step.
+    // Forgets everything; a map load does this by itself.
     void clear();
+
+    // The clean point: where the map matches what was last saved. Cleared
+    // with the history, and lost when the steps that lead back to it go.
+    void markClean();
+    bool isClean() const;
 
     bool canUndo() const;
     bool canRedo() const;
@@ -92,6 +97,7 @@ class History : public TrackMap::Observer {
 
     void cellChanged(int x, int y, uint8_t before, uint8_t after) override;
     void mapReplaced(const TrackMap::Cells& before) override;
+    void mapLoaded() override { clear(); }
 
   private:
     struct Change {
@@ -121,6 +127,8 @@ class History : public TrackMap::Observer {
     std::vector<int32_t> slot_;
     int depth_ = 0;
     bool applying_ = false;
+    // The number of undo steps at the clean point; -1 when there is none.
+    long clean_ = -1;
 };
 
 }  // namespace korvale

@@ -5,13 +5,13 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/rom_layout.h"
 #include "core/safe_file.h"
 
 namespace korvale {
 
 namespace {
 
-constexpr uint32_t kReadOnly = 0;
 constexpr uint32_t kMapBytes = layout::kMapCells;
 // Theme bytes name one of the eight tile sets, times two.
 constexpr uint8_t kThemeLimit = layout::kTileSetCount * 2;
@@ -25,19 +25,17 @@ bool isDirectory(const std::string& path) {
 
 Outcome readTrackFile(ZarniBinding& zarni, const std::string& path, TrackFile& out) {
     std::string error;
-    if (!zarni.require({"ZarniOpenFile", "ZarniCloseFile", "ZarniGetFileSize", "ZarniReadFile"},
-                       &error))
-        return Outcome{Status::LibraryMissing, error};
+    if (!zarni.require(&error)) return Outcome{Status::LibraryMissing, error};
     // A folder opens for reading on some systems but reads nothing.
-    if (path.empty() || isDirectory(path) || !zarni.OpenFile(path, kReadOnly))
-        return Outcome{Status::CannotOpen, path};
-    if (zarni.GetFileSize() < layout::kTrackFileSize) {
-        zarni.CloseFile();
-        return Outcome{Status::BadTrackFile, path};
-    }
+    if (isDirectory(path)) return Outcome{Status::CannotOpen, path};
     std::array<uint8_t, layout::kTrackFileSize> bytes{};
-    zarni.ReadFile(bytes.data(), layout::kTrackFileSize, 0);
-    zarni.CloseFile();
+    {
+        OpenedFile file(zarni, path, OpenedFile::kReadOnly);
+        if (!file) return Outcome{Status::CannotOpen, path};
+        if (zarni.GetFileSize() < layout::kTrackFileSize)
+            return Outcome{Status::BadTrackFile, path};
+        zarni.ReadFile(bytes.data(), layout::kTrackFileSize, 0);
+    }
     const uint8_t theme = bytes[kMapBytes];
     if (theme >= kThemeLimit) return Outcome{Status::BadTrackFile, path, theme};
     std::copy_n(bytes.begin(), kMapBytes, out.cells.begin());

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/open_rom.h"
+#include "core/outcome.h"
 #include "core/track_map.h"
 #include "core/zarni_binding.h"
 

@@ -25,6 +25,11 @@ void TrackMap::replace(const Cells& cells) {
     for (Observer* o : observers_) o->mapReplaced(before);
 }
 
+void TrackMap::load(const Cells& cells) {
+    cells_ = cells;
+    for (Observer* o : observers_) o->mapLoaded();
+}
+
 void TrackMap::fill(uint8_t tile) {
     Cells cells;
     cells.fill(tile);

@@ -1,6 +1,6 @@
 // The track map: 128 x 128 cells of one tile number each, row-major.
-// Every write goes through setCell or replace, which tell the observers,
-// so the view and the undo history cannot miss a change.
+// Every write goes through setCell, replace or load, which tell the
+// observers, so the view and the undo history cannot miss a change.
 #pragma once
 
 #include <array>
@@ -12,16 +12,18 @@
 namespace korvale {
 
 class TrackMap {
-public:
+  public:
     using Cells = std::array<uint8_t, layout::kMapCells>;
 
     class Observer {
-    public:
+      public:
         virtual ~Observer() = default;
         // One cell now holds `after` instead of `before`.
         virtual void cellChanged(int x, int y, uint8_t before, uint8_t after) = 0;
         // Many cells may have changed at once; `before` is the map as it was.
         virtual void mapReplaced(const Cells& before) = 0;
+        // A new map was loaded: not an edit, nothing to undo.
+        virtual void mapLoaded() {}
     };
 
     TrackMap() { cells_.fill(0); }
@@ -42,14 +44,16 @@ public:
     // the value already there still reports, so a repaint follows every draw.
     bool setCell(int x, int y, uint8_t tile);
 
-    // Replaces every cell at once.
+    // Replaces every cell at once, as an edit.
     void replace(const Cells& cells);
+    // Puts a newly read map in place.
+    void load(const Cells& cells);
     void fill(uint8_t tile);
 
     void addObserver(Observer* observer);
     void removeObserver(Observer* observer);
 
-private:
+  private:
     Cells cells_;
     std::vector<Observer*> observers_;
 };

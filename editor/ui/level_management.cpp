@@ -1,7 +1,5 @@
 #include "ui/level_management.h"
 
-#include "ui/file_messages.h"
-
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
@@ -14,6 +12,7 @@
 
 #include "core/hex.h"
 #include "core/rom_layout.h"
+#include "ui/message_text.h"
 
 namespace korvale {
 
@@ -21,8 +20,8 @@ namespace {
 constexpr int kHighestTrack = layout::kTrackCount - 1;
 }
 
-LevelManagement::LevelManagement(RomSession& session, Prompter& prompter, QWidget* parent)
-    : QWidget(parent, Qt::Window), session_(session), prompter_(prompter) {
+LevelManagement::LevelManagement(TrackDocument& document, Prompter& prompter, QWidget* parent)
+    : QWidget(parent, Qt::Window), document_(document), prompter_(prompter) {
     setObjectName("frmTrackNums");
     setWindowTitle("Level Management");
 
@@ -36,8 +35,8 @@ LevelManagement::LevelManagement(RomSession& session, Prompter& prompter, QWidge
     hsNum_->setObjectName("hsNum");
     hsNum_->setRange(0, kHighestTrack);
     hsNum_->setPageStep(1);
-    // Scroll bars invert their keys by default, which made Right lower the
-    // number; here the arrow keys move the thumb the way they point.
+    // The arrow keys move the thumb the way they point (Right raises the
+    // number), not the inverted way scroll bars have by default.
     hsNum_->setInvertedControls(false);
     hsNum_->setMinimumWidth(160);
     // Scroll bars take no focus by default; this one is a stop in the tab order.
@@ -76,13 +75,14 @@ LevelManagement::LevelManagement(RomSession& session, Prompter& prompter, QWidge
 }
 
 void LevelManagement::Form_Load() {
-    working_ = session_.rom.levelTrack;
+    working_ = document_.rom().levelTrack;
     {
         const QSignalBlocker block(lTrackList_);
         lTrackList_->clear();
         for (int level = 0; level < layout::kLevelCount; ++level)
             lTrackList_->addItem(QString::fromStdString(layout::levelName(level)));
-        lTrackList_->setCurrentIndex(std::min<int>(session_.rom.curLevel, layout::kLevelCount - 1));
+        lTrackList_->setCurrentIndex(
+            std::min<int>(document_.rom().curLevel, layout::kLevelCount - 1));
     }
     lTrackList_Click();
     loaded_ = true;
@@ -123,24 +123,22 @@ void LevelManagement::hsNum_Change(int value) {
 }
 
 void LevelManagement::cmdSave_Click() {
-    Outcome outcome = session_.writeLevelTable(working_);
+    Outcome outcome = document_.writeLevelTable(working_);
     if (outcome.status == Status::ChangedOnDisk) {
-        if (prompter_.askYesNo(changedOnDiskQuestion(outcome.detail)) != Prompter::Answer::Yes)
-            return;
-        outcome = session_.writeLevelTable(working_, true);
+        if (prompter_.askYesNo(messageText(outcome)) != Prompter::Answer::Yes) return;
+        outcome = document_.writeLevelTable(working_, true);
     }
     if (outcome.ok()) {
-        prompter_.inform("Track List Saved!");
+        prompter_.inform(messages::kLevelTableSaved);
         finish(true);
         return;
     }
-    // Without the library nothing was tried; say so rather than blame the file.
-    if (outcome.status == Status::LibraryMissing && !outcome.detail.empty())
-        prompter_.inform(QString::fromStdString(outcome.detail));
-    else if (outcome.status == Status::FileFailed)
-        prompter_.inform(fileFailedMessage(outcome.detail, outcome.reason));
+    // Without the library nothing was tried, and a failed copy says why;
+    // everything else is the read-only message.
+    if (outcome.status == Status::LibraryMissing || outcome.status == Status::FileFailed)
+        prompter_.inform(messageText(outcome));
     else
-        prompter_.inform("Could not write to file, check that it is not Read-Only.");
+        prompter_.inform(messages::kLevelTableNotWritten);
 }
 
 void LevelManagement::Command1_Click() {

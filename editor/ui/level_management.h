@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "core/open_rom.h"
+#include "core/track_document.h"
 #include "ui/prompter.h"
 
 class QComboBox;
@@ -20,7 +20,7 @@ class LevelManagement : public QWidget {
   public:
     // Runs Form_Load, so the window is ready to show. Shown again after it
     // closed, it loads afresh; shown while open, it keeps its working copy.
-    LevelManagement(RomSession& session, Prompter& prompter, QWidget* parent = nullptr);
+    LevelManagement(TrackDocument& document, Prompter& prompter, QWidget* parent = nullptr);
 
     // Form_Load: the working copy from levelTrack, the level list, level
     // curLevel selected.
@@ -45,7 +45,7 @@ class LevelManagement : public QWidget {
     void showLevel(int level);
     void finish(bool saved);
 
-    RomSession& session_;
+    TrackDocument& document_;
     Prompter& prompter_;
     std::array<uint8_t, 24> working_{};
     QComboBox* lTrackList_ = nullptr;

@@ -1,14 +1,11 @@
 #include "ui/main_window.h"
 
-#include "ui/file_messages.h"
-
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -18,33 +15,22 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "core/hex.h"
-#include "core/track_file.h"
 #include "ui/level_management.h"
 #include "ui/map_view.h"
+#include "ui/message_text.h"
 #include "ui/tile_palette.h"
 
 namespace korvale {
 
 namespace {
 
-const QString kUnsavedQuestion =
-    QStringLiteral("Would you like to save changes: Track->Export/Save to ROM");
-const QString kForeignQuestion =
-    QStringLiteral("This file does not look like a Super Mario Kart ROM image. Open it anyway?");
 const QString kRomFilter = QStringLiteral(
     "Super MagiCom / headerless (*.smc *.sfc);;Super MagiCom (*.smc);;All Files (*.*)");
 const QString kTrackFilter = QStringLiteral("SMK Track (*.mkt);;All Files (*.*)");
 const QString kTileNumbersKey = QStringLiteral("view/tileNumbers");
 
-// Layout constants in twips, measured from the window's outer edges.
-constexpr int kVscrollFromRight = 390;
-constexpr int kVscrollShorter = 1185;
-constexpr int kHscrollFromBottom = 1200;
-constexpr int kHscrollNarrower = 375;
-constexpr int kScrollMaxLimit = 32767;
 constexpr int kPanelTwips = 2540;
 constexpr int kLastPanelTwips = 4233;
 constexpr int kTilePanelTwips = 1200;
@@ -62,9 +48,6 @@ QString hexText(int32_t value) {
 std::string fileNameArg(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
-QString shownName(const std::string& path) {
-    return QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(path)));
-}
 
 // A history step's name as it reads after "Undo" or "Redo": the tools' own
 // names where they say what happened, plainer words where they do not.
@@ -75,64 +58,7 @@ QString stepCaption(const std::string& name) {
     return shown.replace('&', QStringLiteral("&&"));
 }
 
-// Rounds halves to the even neighbour, as the scroll changes are specified.
-int roundHalfEven(double value) {
-    return static_cast<int>(std::nearbyint(value));
-}
-
-int vbKeyCode(int qtKey) {
-    switch (qtKey) {
-        case Qt::Key_Delete:
-            return kKeyDelete;
-        case Qt::Key_PageDown:
-            return kKeyPageDown;
-        case Qt::Key_PageUp:
-            return kKeyPageUp;
-        default:
-            break;
-    }
-    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) return qtKey;  // same codes as the letters
-    return 0;
-}
-
-int shiftBits(Qt::KeyboardModifiers modifiers) {
-    int bits = 0;
-    if (modifiers & Qt::ShiftModifier) bits |= kShiftKey;
-    if (modifiers & Qt::ControlModifier) bits |= kCtrlKey;
-    if (modifiers & Qt::AltModifier) bits |= kAltKey;
-    return bits;
-}
-
 }  // namespace
-
-ScrollLayout computeScrollLayout(int w, int h) {
-    ScrollLayout l;
-    l.vscrollLeft = std::max(0, w - kVscrollFromRight);
-    l.vscrollHeight = std::max(0, h - kVscrollShorter);
-    l.hscrollTop = std::max(0, h - kHscrollFromBottom);
-    l.hscrollWidth = std::max(0, w - kHscrollNarrower);
-    // A maximum of 0 would make the proportional placement divide by zero.
-    l.vscrollMax = std::clamp(h, 1, kScrollMaxLimit);
-    l.hscrollMax = std::clamp(w, 1, kScrollMaxLimit);
-    l.vscrollSmall = roundHalfEven(l.vscrollMax / 128.0);
-    l.vscrollLarge = roundHalfEven(l.vscrollMax / 4.0);
-    l.hscrollSmall = roundHalfEven(l.hscrollMax / 128.0);
-    l.hscrollLarge = roundHalfEven(l.hscrollMax / 4.0);
-    return l;
-}
-
-double scrolledEdge(double pictureTwips, double visibleTwips, int value, int maximum) {
-    if (maximum <= 0) return 0;
-    const double edge = -(pictureTwips - visibleTwips) * value / maximum;
-    return edge > 0 ? 0 : edge;
-}
-
-int scrollValueFor(double edgeTwips, double pictureTwips, double visibleTwips, int maximum) {
-    const double span = pictureTwips - visibleTwips;
-    if (maximum <= 0 || span <= 0) return 0;
-    const double value = std::round(-edgeTwips * maximum / span);
-    return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(maximum)));
-}
 
 // Puts the window (and the palette) out of the user's reach while a load or
 // a repaint runs. Questions and messages are shown outside it: a dialog with
@@ -152,32 +78,35 @@ class MainWindow::Busy {
     MainWindow& window_;
 };
 
-MainWindow::MainWindow(RomSession& session, Prompter& prompter, Options options)
-    : session_(session),
-      prompter_(prompter),
-      options_(std::move(options)),
-      tools_(session),
-      history_(session.map) {
+MainWindow::MainWindow(TrackDocument& document, Prompter& prompter, Options options)
+    : document_(document), prompter_(prompter), options_(std::move(options)), tools_(document) {
     setObjectName("form1");
-    tools_.setHistory(&history_);
 
     // Form_Load
     buildMenus();
+    buildKeyCommands();
     setWindowTitle(title());
     buildView();
     buildStatusBar();
 
-    palette_ = new TilePalette(session_, tools_, tiles_, &history_, this);
+    palette_ = new TilePalette(document_, tools_, tiles_, this);
     connect(palette_, &TilePalette::toolChanged, picture2_, &MapView::setToolPointer);
     connect(palette_, &TilePalette::clipRequested, this, [this](int index) {
         const QPoint at = viewTopLeft();
         tools_.clip_Click(index, at.x(), at.y());
     });
-    connect(palette_, &TilePalette::mapRewritten, this, &MainWindow::redrawtrack);
     picture2_->setToolPointer(tools_.curtool());
 
+    // The tile images of a tile set are made ready before the document shows it.
+    document_.setTileSetLoader([this](int index, std::string* error) {
+        QString message;
+        if (tiles_.load(sheetPath(index), &message)) return true;
+        *error = message.toStdString();
+        return false;
+    });
+    document_.onChanged = [this](unsigned changes) { documentChanged(changes); };
     tools_.onStateChanged = [this] { onToolsChanged(); };
-    history_.onChanged = [this] { updateEditMenu(); };
+    history().onChanged = [this] { updateEditMenu(); };
     updateEditMenu();
     updateViewMenu();
     // The tool window is where the mouse often is; its keys undo and zoom too.
@@ -185,15 +114,14 @@ MainWindow::MainWindow(RomSession& session, Prompter& prompter, Options options)
     palette_->addAction(mVTileNumbers_);
     mVTileNumbers_->setChecked(settings()->value(kTileNumbersKey, false).toBool());
 
-    qApp->installEventFilter(this);
     resize(900, 740);
 }
 
 MainWindow::~MainWindow() {
-    // A window may outlive the application object (a static in a tool).
-    if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
     tools_.onStateChanged = nullptr;
-    history_.onChanged = nullptr;
+    history().onChanged = nullptr;
+    document_.onChanged = nullptr;
+    document_.setTileSetLoader(nullptr);
 }
 
 void MainWindow::buildMenus() {
@@ -262,12 +190,37 @@ void MainWindow::buildMenus() {
     mT_->setEnabled(false);
 }
 
+void MainWindow::buildKeyCommands() {
+    // Only these exact combinations act, whichever of the window's widgets
+    // has the focus; keys typed into dialogs and other windows stay theirs.
+    auto key = [this](const char* name, QKeyCombination keys, auto run) {
+        auto* a = new QAction(this);
+        a->setObjectName(name);
+        a->setShortcut(QKeySequence(keys));
+        a->setShortcutContext(Qt::WindowShortcut);
+        connect(a, &QAction::triggered, this, run);
+        addAction(a);
+    };
+    key("keyDelete", QKeyCombination(Qt::Key_Delete),
+        [this] { runEditCommand(EditCommand::Delete); });
+    key("keyCopy", Qt::CTRL | Qt::Key_C, [this] { runEditCommand(EditCommand::Copy); });
+    key("keyPaste", Qt::CTRL | Qt::Key_V, [this] { runEditCommand(EditCommand::Paste); });
+    key("keySelectAll", Qt::CTRL | Qt::Key_A, [this] { runEditCommand(EditCommand::SelectAll); });
+    key("keyCut", Qt::CTRL | Qt::Key_X, [this] { runEditCommand(EditCommand::Cut); });
+    key("keyNextTrack", QKeyCombination(Qt::Key_PageDown),
+        [this] { runPageCommand(PageCommand::NextTrack); });
+    key("keyPreviousTrack", QKeyCombination(Qt::Key_PageUp),
+        [this] { runPageCommand(PageCommand::PreviousTrack); });
+    key("keyNextLevel", Qt::SHIFT | Qt::Key_PageDown,
+        [this] { runPageCommand(PageCommand::NextLevel); });
+    key("keyPreviousLevel", Qt::SHIFT | Qt::Key_PageUp,
+        [this] { runPageCommand(PageCommand::PreviousLevel); });
+}
+
 void MainWindow::buildEditMenu(QMenuBar* bar) {
     QMenu* mE = bar->addMenu("&Edit");
     mE->setObjectName("mE");
     mE->menuAction()->setObjectName("mE");
-    // The shortcuts are these actions' alone: a disabled action lets the key
-    // through to the key filter, which leaves it alone.
     mEUndo_ = mE->addAction("&Undo", this, &MainWindow::mEUndo_Click);
     mEUndo_->setObjectName("mEUndo");
     mEUndo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
@@ -318,10 +271,10 @@ QString MainWindow::redoCaption(const std::string& stepName) {
 }
 
 void MainWindow::updateEditMenu() {
-    mEUndo_->setEnabled(history_.canUndo());
-    mEUndo_->setText(undoCaption(history_.undoName()));
-    mERedo_->setEnabled(history_.canRedo());
-    mERedo_->setText(redoCaption(history_.redoName()));
+    mEUndo_->setEnabled(history().canUndo());
+    mEUndo_->setText(undoCaption(history().undoName()));
+    mERedo_->setEnabled(history().canRedo());
+    mERedo_->setText(redoCaption(history().redoName()));
 }
 
 void MainWindow::updateViewMenu() {
@@ -371,13 +324,9 @@ void MainWindow::setZoom(int zoom, std::optional<QPointF> anchor) {
     // Where the picture's corner must go for mapPoint to stay at `at`; the
     // scroll bars get the values that place it there by their own formula.
     const QPointF corner = at - mapPoint * zoom;
-    const double tx = twipsPerPixelX();
-    const double ty = twipsPerPixelY();
-    const QSize form = formSizeTwips();
-    scrollTo(hscroll_, scrollValueFor(corner.x() * tx, picture2_->width() * tx,
-                                      form.width() - kHscrollNarrower, hscroll_->maximum()));
-    scrollTo(vscroll_, scrollValueFor(corner.y() * ty, picture2_->height() * ty,
-                                      form.height() - kVscrollShorter, vscroll_->maximum()));
+    const ScrollGeometry g = geometry();
+    scrollTo(hscroll_, g.hscrollValueFor(corner.x(), picture2_->width()));
+    scrollTo(vscroll_, g.vscrollValueFor(corner.y(), picture2_->height()));
     updateViewMenu();
 }
 
@@ -397,11 +346,13 @@ void MainWindow::buildView() {
     auto* client = new QWidget(this);
     client->setObjectName("client");
     setCentralWidget(client);
+    // The layout follows the client area's size.
+    client->installEventFilter(this);
 
     // The frame clips the 1024 x 1024 picture, which scrolling only moves.
     frame_ = new QWidget(client);
     frame_->setObjectName("mapFrame");
-    picture2_ = new MapView(session_.map, tools_, tiles_, frame_);
+    picture2_ = new MapView(document_, tools_, tiles_, frame_);
     picture2_->move(0, 0);
     connect(picture2_, &MapView::wheelScrolled, this, &MainWindow::onWheel);
 
@@ -475,38 +426,19 @@ double MainWindow::twipsPerPixelY() const {
 // ---------------------------------------------------------------------------
 // Layout and scrolling
 
-QSize MainWindow::formSizeTwips() const {
-    // The layout's constants assume the scroll bars' thickness inside a
-    // window's outer size. Measuring from our own client area and scroll bar
-    // extent keeps the bars flush with the right and bottom edges whatever
-    // frame the platform draws.
+ScrollGeometry MainWindow::geometry() const {
     const QWidget* client = centralWidget();
-    const double tx = twipsPerPixelX();
-    const double ty = twipsPerPixelY();
-    const int barW = vscroll_->sizeHint().width();
-    const int barH = hscroll_->sizeHint().height();
-    const double w = (client->width() - barW) * tx + kVscrollFromRight;
-    const double h = (client->height() - barH) * ty + kHscrollFromBottom;
-    const auto clampInt = [](double v) {
-        return static_cast<int>(std::clamp(v, 0.0, double(std::numeric_limits<int>::max())));
-    };
-    return {clampInt(std::lround(w)), clampInt(std::lround(h))};
+    return ScrollGeometry(client->width(), client->height(), vscroll_->sizeHint().width(),
+                          hscroll_->sizeHint().height(), twipsPerPixelX(), twipsPerPixelY());
 }
 
 void MainWindow::Form_Resize() {
     if (isMinimized()) return;
-    const QSize form = formSizeTwips();
-    const ScrollLayout l = computeScrollLayout(form.width(), form.height());
-    const double tx = twipsPerPixelX();
-    const double ty = twipsPerPixelY();
-    const auto px = [](double twips, double perPixel) {
-        return static_cast<int>(std::lround(twips / perPixel));
-    };
-    const int barW = vscroll_->sizeHint().width();
-    const int barH = hscroll_->sizeHint().height();
-    vscroll_->setGeometry(px(l.vscrollLeft, tx), 0, barW, px(l.vscrollHeight, ty));
-    hscroll_->setGeometry(0, px(l.hscrollTop, ty), px(l.hscrollWidth, tx), barH);
-    frame_->setGeometry(0, 0, px(l.vscrollLeft, tx), px(l.hscrollTop, ty));
+    const ScrollGeometry g = geometry();
+    const ScrollLayout& l = g.layout();
+    vscroll_->setGeometry(g.vscrollLeft(), 0, vscroll_->sizeHint().width(), g.vscrollHeight());
+    hscroll_->setGeometry(0, g.hscrollTop(), g.hscrollWidth(), hscroll_->sizeHint().height());
+    frame_->setGeometry(0, 0, g.frameWidth(), g.frameHeight());
 
     QSignalBlocker blockV(vscroll_);
     QSignalBlocker blockH(hscroll_);
@@ -519,19 +451,11 @@ void MainWindow::Form_Resize() {
 }
 
 void MainWindow::hscroll_Change(int value) {
-    const double tx = twipsPerPixelX();
-    const QSize form = formSizeTwips();
-    const double left = scrolledEdge(picture2_->width() * tx, form.width() - kHscrollNarrower,
-                                     value, hscroll_->maximum());
-    picture2_->move(static_cast<int>(std::lround(left / tx)), picture2_->y());
+    picture2_->move(geometry().pictureLeft(picture2_->width(), value), picture2_->y());
 }
 
 void MainWindow::vscroll_Change(int value) {
-    const double ty = twipsPerPixelY();
-    const QSize form = formSizeTwips();
-    const double top = scrolledEdge(picture2_->height() * ty, form.height() - kVscrollShorter,
-                                    value, vscroll_->maximum());
-    picture2_->move(picture2_->x(), static_cast<int>(std::lround(top / ty)));
+    picture2_->move(picture2_->x(), geometry().pictureTop(picture2_->height(), value));
 }
 
 QPoint MainWindow::viewTopLeft() const {
@@ -563,48 +487,24 @@ void MainWindow::onWheel(QWheelEvent* event) {
     event->accept();
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-}
-
 // ---------------------------------------------------------------------------
 // Events
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Resize && watched == centralWidget()) {
-        Form_Resize();
-        return false;
-    }
-    if (event->type() != QEvent::KeyPress) return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    // Keys typed into a dialog or another window are theirs.
-    if (!widget || widget->window() != this || QApplication::activeModalWidget()) return false;
-    auto* key = static_cast<QKeyEvent*>(event);
-    const int code = vbKeyCode(key->key());
-    if (code == 0) return false;
-    return Form_KeyDown(code, shiftBits(key->modifiers()));
+    if (event->type() == QEvent::Resize && watched == centralWidget()) Form_Resize();
+    return false;
 }
 
-bool MainWindow::Form_KeyDown(int keyCode, int shift) {
-    const bool acts =
-        (keyCode == kKeyDelete && shift == 0) ||
-        (shift == kCtrlKey &&
-         (keyCode == kKeyC || keyCode == kKeyV || keyCode == kKeyA || keyCode == kKeyX)) ||
-        ((keyCode == kKeyPageDown || keyCode == kKeyPageUp) && (shift == 0 || shift == kShiftKey));
+void MainWindow::runEditCommand(EditCommand command) {
     const QPoint at = viewTopLeft();
-    const PageCommand command = tools_.Form_KeyDown(keyCode, shift, at.x(), at.y());
-    if (command != PageCommand::None) runPageCommand(command);
-    return acts;
+    tools_.run(command, at.x(), at.y());
 }
 
 void MainWindow::runPageCommand(PageCommand command) {
     // Before a ROM is open there is nothing to page through.
-    if (!session_.rom.isOpen()) return;
+    if (!document_.rom().isOpen()) return;
     if (!mayDiscardChanges()) return;
-    int track = 0;
-    int level = session_.rom.curLevel;
-    if (!pageTarget(command, session_.rom, track, level)) return;
-    if (ShowTrack(track, 0)) session_.rom.curLevel = static_cast<uint8_t>(level);
+    perform([&] { return document_.loadPage(command); });
 }
 
 void MainWindow::onToolsChanged() {
@@ -628,95 +528,63 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MainWindow::mayDiscardChanges() {
-    if (!session_.rom.changed) return true;
-    return prompter_.askYesNo(kUnsavedQuestion) == Prompter::Answer::No;
+    if (!document_.changed()) return true;
+    return prompter_.askYesNo(messages::kUnsavedQuestion) == Prompter::Answer::No;
 }
 
 // ---------------------------------------------------------------------------
 // Messages
 
 void MainWindow::showFailure(const Outcome& o) {
-    const QString file = shownName(o.detail);
-    QString text;
-    switch (o.status) {
-        case Status::Ok:
-        case Status::Cancelled:
-            return;
-        case Status::LibraryMissing:
-            text = qs(o.detail);
-            break;
-        case Status::CannotOpen:
-            text = QString("Unable to open the file %1.").arg(file);
-            break;
-        case Status::CannotRead:
-            text = QString("Unable to read the file %1: it ends before the data.").arg(file);
-            break;
-        case Status::NotARomImage:
-            text = QString(
-                       "The file %1 is not a ROM image: its size is not a whole number of "
-                       "kilobytes, with or without a 512-byte copier header.")
-                       .arg(file);
-            break;
-        case Status::TooSmall:
-            text = QString("The file %1 is too small to hold the game's track tables.").arg(file);
-            break;
-        case Status::ForeignTitle:
-            text = kForeignQuestion;
-            break;
-        case Status::BadTrackNumber:
-            text = QString("There is no track number %1: track numbers run from 0 to 23.")
-                       .arg(o.value);
-            break;
-        case Status::CompressFailed:
-            text = QStringLiteral("The track could not be compressed, so nothing was saved.");
-            break;
-        case Status::NoSpace:
-            text = QStringLiteral(
-                "Unable to save file, either there is no more space in the ROM\r\nor the file is "
-                "Read-Only.");
-            break;
-        case Status::CannotWrite:
-            text = QString("Unable to write the file %1.").arg(file);
-            break;
-        case Status::FileFailed:
-            text = fileFailedMessage(o.detail, o.reason);
-            break;
-        case Status::ChangedOnDisk:
-            text = changedOnDiskQuestion(o.detail);
-            break;
-        case Status::BadTrackFile:
-            text = QString(
-                       "The file %1 is not a track file: it must hold 16,385 bytes, the last "
-                       "one a tile set from 0 to 7.")
-                       .arg(file);
-            break;
-    }
-    prompter_.inform(text);
+    const QString text = messageText(o);
+    if (!text.isEmpty()) prompter_.inform(text);
 }
 
 void MainWindow::showFilePanel() {
-    const OpenRom& rom = session_.rom;
+    const OpenRom& rom = document_.rom();
     if (rom.isOpen()) {
-        panelFile_->setText(QString("%1, %2").arg(QFileInfo(shownName(rom.romFileName)).fileName(),
-                                                  rom.headerSize ? "header" : "no header"));
+        panelFile_->setText(
+            QString("%1, %2").arg(QFileInfo(shownFileName(rom.romFileName)).fileName(),
+                                  rom.headerSize ? "header" : "no header"));
     }
-    const int set = rom.curTheme >> 1;
-    const QString caption = qs(layout::tileSetMenuCaption(set));
+    const QString caption = qs(layout::tileSetMenuCaption(document_.tileSet()));
     panelDesc_->setText(caption.isEmpty() ? QString() : "Tile set: " + caption.mid(4));
 }
 
 // ---------------------------------------------------------------------------
-// Loading
+// The document's operations
 
-bool MainWindow::loadTileSet(int index) {
-    QString error;
-    bool loaded = false;
+template <typename Operation>
+bool MainWindow::perform(Operation operation) {
+    Outcome outcome;
     {
         Busy busy(*this);
-        loaded = tiles_.load(sheetPath(index), &error);
+        outcome = operation();
     }
-    if (!loaded) prompter_.inform(error);
-    return loaded;
+    // Messages after the window is back: a box over a disabled window could
+    // not be answered.
+    showFailure(outcome);
+    return outcome.ok();
+}
+
+void MainWindow::documentChanged(unsigned changes) {
+    const OpenRom& rom = document_.rom();
+    if ((changes & TrackDocument::kRomChanged) && rom.isOpen()) {
+        for (QAction* a : mTrack_) a->setEnabled(true);
+        mT_->setEnabled(true);
+    }
+    if (changes & TrackDocument::kTrackChanged) {
+        const QString track = qs(HexPad(rom.curTrack, 2));
+        const QString offset = hexText(rom.curOffset);
+        setWindowTitle(QString("%1 - Track %2 [%3]").arg(title(), track, offset));
+        panelPointer_->setText(track + ": " + offset);
+    }
+    if (changes & TrackDocument::kTileSetChanged) palette_->showSheet();
+    // One repaint for whatever changed the whole picture; the tools start afresh.
+    if (changes &
+        (TrackDocument::kTileSetChanged | TrackDocument::kMapLoaded | TrackDocument::kMapRewritten))
+        redrawtrack();
+    showFilePanel();
 }
 
 void MainWindow::redrawtrack() {
@@ -726,64 +594,24 @@ void MainWindow::redrawtrack() {
 }
 
 void MainWindow::mTileSet_Click(int index) {
-    if (index < 0 || index >= layout::kTileSetCount) return;
-    if (!loadTileSet(index)) return;
-    session_.setTileSet(index);
-    palette_->showSheet();
-    redrawtrack();
-    showFilePanel();
-}
-
-bool MainWindow::ShowTrack(int tracknum, int32_t coffset) {
-    LoadedTrack loaded;
-    Outcome outcome;
-    {
-        Busy busy(*this);
-        outcome = session_.readTrack(tracknum, coffset, loaded);
-    }
-    if (!outcome.ok()) {
-        showFailure(outcome);
-        return false;
-    }
-    // The tile set before the map: a missing sheet must leave everything as it was.
-    if (!loadTileSet(loaded.tileSet)) return false;
-
-    Busy busy(*this);
-    session_.applyTrack(loaded);
-    session_.setTileSet(loaded.tileSet);
-    const QString track = qs(HexPad(loaded.track, 2));
-    const QString offset = hexText(loaded.offset);
-    setWindowTitle(QString("%1 - Track %2 [%3]").arg(title(), track, offset));
-    panelPointer_->setText(track + ": " + offset);
-    palette_->showSheet();
-    redrawtrack();
-    // The load itself is no edit to undo.
-    history_.clear();
-    showFilePanel();
-    return true;
+    perform([&] { return document_.setTileSet(index); });
 }
 
 bool MainWindow::openRomFile(const QString& path) {
     Outcome outcome;
     {
         Busy busy(*this);
-        outcome = session_.openRom(fileNameArg(path), false);
+        outcome = document_.openRom(fileNameArg(path), false);
     }
     if (outcome.status == Status::ForeignTitle) {
-        if (prompter_.askYesNo(kForeignQuestion) != Prompter::Answer::Yes) return false;
+        if (prompter_.askYesNo(messageFor(Status::ForeignTitle).text) != Prompter::Answer::Yes)
+            return false;
         Busy busy(*this);
-        outcome = session_.openRom(fileNameArg(path), true);
+        outcome = document_.openRom(fileNameArg(path), true);
     }
-    if (!outcome.ok()) {
-        showFailure(outcome);
-        return false;
-    }
+    showFailure(outcome);
+    if (!outcome.ok()) return false;
     lastRomFolder_ = QFileInfo(path).absolutePath();
-    for (QAction* a : mTrack_) a->setEnabled(true);
-    mT_->setEnabled(true);
-    history_.clear();
-    showFilePanel();
-    ShowTrack(session_.rom.levelTrack[0], 0);
     return true;
 }
 
@@ -807,62 +635,38 @@ void MainWindow::mFX_Click() {
 void MainWindow::mTrack_Click(int index) {
     if (index < 0 || index >= layout::kLevelCount) return;
     if (!mayDiscardChanges()) return;
-    const uint8_t previous = session_.rom.curLevel;
-    session_.rom.curLevel = static_cast<uint8_t>(index);
-    if (!ShowTrack(session_.rom.levelTrack[static_cast<size_t>(index)], 0))
-        session_.rom.curLevel = previous;
+    perform([&] { return document_.loadLevel(index); });
 }
 
 void MainWindow::mTrackN_Click() {
     if (!mayDiscardChanges()) return;
-    const QString answer = prompter_.inputText("Track Number", "0");
+    const QString answer = prompter_.inputText(messages::kTrackNumberPrompt, "0");
     if (answer.trimmed().isEmpty()) return;
     const auto number = parseDecimalAnswer(answer.toStdString());
     if (!number || *number >= static_cast<uint32_t>(layout::kTrackCount)) {
-        prompter_.inform(QString("\"%1\" is not a track number: track numbers run from 0 to 23.")
-                             .arg(answer.trimmed()));
+        prompter_.inform(QString(messages::kNotATrackNumber).arg(answer.trimmed()));
         return;
     }
-    ShowTrack(static_cast<int>(*number), 0);
+    perform([&] { return document_.loadTrack(static_cast<int>(*number)); });
 }
 
 void MainWindow::mTS_Click() {
-    if (!session_.rom.isOpen()) return;
+    if (!document_.rom().isOpen()) return;
     const QString answer =
-        prompter_.inputText("Save To Track Number (Hex)", qs(HexPad(session_.rom.curTrack, 2)));
+        prompter_.inputText(messages::kSavePrompt, qs(HexPad(document_.rom().curTrack, 2)));
+    const std::string typed = answer.toStdString();
     Outcome outcome;
     {
         Busy busy(*this);
-        outcome = session_.saveTrack(answer.toStdString());
+        outcome = document_.saveTrack(typed);
     }
     if (outcome.status == Status::ChangedOnDisk) {
-        if (prompter_.askYesNo(changedOnDiskQuestion(outcome.detail)) != Prompter::Answer::Yes)
-            return;
+        if (prompter_.askYesNo(messageText(outcome)) != Prompter::Answer::Yes) return;
         Busy busy(*this);
-        outcome = session_.saveTrack(answer.toStdString(), true);
+        outcome = document_.saveTrack(typed, true);
     }
-    if (outcome.status == Status::Cancelled) return;
-    if (outcome.status == Status::BadTrackNumber) {
-        prompter_.inform(
-            QString("There is no track number %1: track numbers run from 00 to 17 (hexadecimal).")
-                .arg(qs(HexPad(static_cast<int32_t>(outcome.value), 2))));
-        return;
-    }
-    if (!outcome.ok()) {
-        showFailure(outcome);
-        return;
-    }
-    prompter_.inform("Track saved succesfully!");
-    Outcome reread;
-    {
-        Busy busy(*this);
-        reread = session_.LoadTrackOffsetList();
-    }
-    if (!reread.ok()) {
-        showFailure(reread);
-        return;
-    }
-    ShowTrack(session_.rom.curTrack, 0);
+    showFailure(outcome);
+    if (outcome.ok()) prompter_.inform(messages::kTrackSavedToRom);
 }
 
 void MainWindow::mTE_Click() {
@@ -870,16 +674,8 @@ void MainWindow::mTE_Click() {
     const QString path = prompter_.saveFileName("Export Track", kTrackFilter, start);
     if (path.isEmpty()) return;
     lastTrackFile_ = path;
-    Outcome outcome;
-    {
-        Busy busy(*this);
-        outcome = session_.exportTrack(fileNameArg(path));
-    }
-    if (!outcome.ok()) {
-        showFailure(outcome);
-        return;
-    }
-    prompter_.inform("Track Saved");
+    if (perform([&] { return document_.exportTrack(fileNameArg(path)); }))
+        prompter_.inform(messages::kTrackFileSaved);
 }
 
 void MainWindow::mTi_Click() {
@@ -888,63 +684,28 @@ void MainWindow::mTi_Click() {
     const QString path = prompter_.openFileName("Import Track", kTrackFilter, start);
     if (path.isEmpty()) return;
     lastTrackFile_ = path;
-    TrackFile file;
-    Outcome outcome;
-    {
-        Busy busy(*this);
-        outcome = readTrackFile(session_.zarni(), fileNameArg(path), file);
-    }
-    if (!outcome.ok()) {
-        showFailure(outcome);
-        return;
-    }
-    const int set = file.theme >> 1;
-    if (!loadTileSet(set)) return;
-
-    Busy busy(*this);
-    history_.begin("Import Track");
-    session_.map.replace(file.cells);
-    history_.end();
-    session_.setTileSet(set);
-    palette_->showSheet();
-    redrawtrack();
-    showFilePanel();
+    perform([&] { return document_.importTrack(fileNameArg(path)); });
 }
 
 void MainWindow::mTN_Click() {
     if (!mayDiscardChanges()) return;
     Busy busy(*this);
-    history_.begin("New Track");
-    session_.newTrack(tools_.rightTile());
-    history_.end();
-    redrawtrack();
+    document_.newTrack(tools_.rightTile());
 }
 
 void MainWindow::mTOffset_Click() {
     if (!mayDiscardChanges()) return;
-    OpenRom& rom = session_.rom;
-    const uint8_t previousLevel = rom.curLevel;
-    rom.curLevel = 0;
+    const OpenRom& rom = document_.rom();
     const int shown = std::min<int>(rom.curTrack, layout::kTrackCount - 1);
-    const QString answer =
-        prompter_.inputText("Offset", hexText(rom.trackOffset[static_cast<size_t>(shown)]));
+    const QString answer = prompter_.inputText(
+        messages::kOffsetPrompt, hexText(rom.trackOffset[static_cast<size_t>(shown)]));
     // An empty (or cancelled) answer loads track 0 from its usual place.
-    int32_t offset = 0;
-    if (const auto value = parseHexAnswer(answer.toStdString())) {
-        if (*value > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
-            rom.curLevel = previousLevel;
-            prompter_.inform(QString("The offset %1 lies beyond any ROM image.")
-                                 .arg(QString::number(*value, 16).toUpper()));
-            return;
-        }
-        offset = static_cast<int32_t>(*value);
-    }
-    if (!ShowTrack(0, offset)) rom.curLevel = previousLevel;
+    perform([&] { return document_.importFromOffset(answer.toStdString()); });
 }
 
 void MainWindow::mLevel_Click() {
     if (!levelWindow_) {
-        levelWindow_ = new LevelManagement(session_, prompter_, this);
+        levelWindow_ = new LevelManagement(document_, prompter_, this);
         levelWindow_->setWindowFlag(Qt::Window, true);
         connect(levelWindow_, &LevelManagement::finished, this, [this](bool) {
             raise();

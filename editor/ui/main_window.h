@@ -1,7 +1,8 @@
 // form1, the editor's main window: the menus, the map view with its scroll
-// bars, the status bar, and the commands that load, save, import and export
-// tracks. It owns the editing tools, the undo history, the tile images and
-// the palette window; every question and message goes through the Prompter.
+// bars and the status bar. Its commands ask the user (every question and
+// message goes through the Prompter) and call the track document, and it
+// shows what the document reports as changed. It owns the editing tools,
+// the tile images and the palette window.
 #pragma once
 
 #include <QMainWindow>
@@ -14,9 +15,11 @@
 
 #include "core/edit_tools.h"
 #include "core/history.h"
-#include "core/open_rom.h"
+#include "core/outcome.h"
+#include "core/track_document.h"
 #include "ui/level_management.h"
 #include "ui/prompter.h"
+#include "ui/scroll_layout.h"
 #include "ui/tile_cache.h"
 
 class QAction;
@@ -32,26 +35,6 @@ namespace korvale {
 class MapView;
 class TilePalette;
 
-// The scroll bar layout in twips, from the window's outer size W x H.
-struct ScrollLayout {
-    int vscrollLeft = 0;
-    int vscrollHeight = 0;
-    int hscrollTop = 0;
-    int hscrollWidth = 0;
-    int vscrollMax = 0;
-    int hscrollMax = 0;
-    int vscrollSmall = 0, vscrollLarge = 0;
-    int hscrollSmall = 0, hscrollLarge = 0;
-};
-// Sizes are clamped to 0 and the maxima to 1..32767, so no window size fails.
-ScrollLayout computeScrollLayout(int widthTwips, int heightTwips);
-// The picture's left (or top) edge in twips for a scroll value: 0 at value 0,
-// the map's far edge at the bar at the maximum, never above 0.
-double scrolledEdge(double pictureTwips, double visibleTwips, int value, int maximum);
-// The other way round: the scroll value (0..maximum) that puts the picture's
-// edge nearest to `edgeTwips`; 0 when the picture fits.
-int scrollValueFor(double edgeTwips, double pictureTwips, double visibleTwips, int maximum);
-
 class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
@@ -61,7 +44,7 @@ class MainWindow : public QMainWindow {
         QString settingsFile;
     };
 
-    MainWindow(RomSession& session, Prompter& prompter, Options options);
+    MainWindow(TrackDocument& document, Prompter& prompter, Options options);
     ~MainWindow() override;
 
     // Form_Load's last part: the tile images of tile set 0 (nothing drawn).
@@ -85,13 +68,8 @@ class MainWindow : public QMainWindow {
     void mTOffset_Click();
     void mLevel_Click();
 
-    // Loads track `tracknum` (or the data at file offset coffset > 0, as
-    // track 0) and shows it. A failure shows a message and changes nothing.
-    bool ShowTrack(int tracknum, int32_t coffset);
     // Repaints the whole map and resets the tools.
     void redrawtrack();
-    // A key as the window sees it, whichever child has the focus.
-    bool Form_KeyDown(int keyCode, int shift);
 
     // Map pixel shown at the view's top-left corner (where Paste puts a block).
     QPoint viewTopLeft() const;
@@ -111,9 +89,9 @@ class MainWindow : public QMainWindow {
     static QString undoCaption(const std::string& stepName);
     static QString redoCaption(const std::string& stepName);
 
-    RomSession& session() { return session_; }
+    TrackDocument& document() { return document_; }
     EditTools& tools() { return tools_; }
-    History& history() { return history_; }
+    History& history() { return document_.history(); }
     TileCache& tiles() { return tiles_; }
     MapView* mapView() const { return picture2_; }
     TilePalette* palette() const { return palette_; }
@@ -123,7 +101,6 @@ class MainWindow : public QMainWindow {
     QString panelText(const QString& key) const;
 
   protected:
-    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -133,6 +110,12 @@ class MainWindow : public QMainWindow {
     void buildMenus();
     void buildEditMenu(QMenuBar* bar);
     void buildViewMenu(QMenuBar* bar);
+    // The keyboard commands: shortcuts of the window's own, menu-less actions.
+    void buildKeyCommands();
+    // Runs a document operation out of the user's reach, then shows its failure.
+    template <typename Operation>
+    bool perform(Operation operation);
+    void documentChanged(unsigned changes);
     void updateEditMenu();
     void updateViewMenu();
     // Sets a bar's value, moving the picture even when the value stays.
@@ -145,10 +128,9 @@ class MainWindow : public QMainWindow {
     void onToolsChanged();
     void onWheel(QWheelEvent* event);
     void runPageCommand(PageCommand command);
+    void runEditCommand(EditCommand command);
     // The unsaved-changes question: true when the command may go on.
     bool mayDiscardChanges();
-    // Loads tile set `index` into the cache; a message names a missing sheet.
-    bool loadTileSet(int index);
     void showFilePanel();
     void showFailure(const Outcome& outcome);
     QString sheetPath(int index) const;
@@ -156,14 +138,12 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<QSettings> settings() const;
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;
-    // W and H of the layout: the outer size a window with this client area has.
-    QSize formSizeTwips() const;
+    ScrollGeometry geometry() const;
 
-    RomSession& session_;
+    TrackDocument& document_;
     Prompter& prompter_;
     Options options_;
     EditTools tools_;
-    History history_;
     TileCache tiles_;
 
     MapView* picture2_ = nullptr;

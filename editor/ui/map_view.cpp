@@ -167,9 +167,9 @@ void SelectionOutline::paintEvent(QPaintEvent*) {
 
 // ---------------------------------------------------------------------------
 
-MapView::MapView(TrackMap& map, EditTools& tools, const TileCache& tiles, QWidget* parent)
+MapView::MapView(TrackDocument& document, EditTools& tools, const TileCache& tiles, QWidget* parent)
     : QWidget(parent),
-      map_(map),
+      document_(document),
       tools_(tools),
       tiles_(tiles),
       image_(kPixels, kPixels, QImage::Format_RGB32) {
@@ -182,11 +182,11 @@ MapView::MapView(TrackMap& map, EditTools& tools, const TileCache& tiles, QWidge
     outline_ = new SelectionOutline(this);
     carrier_ = new CarrierPicture(tools_, this);
     setToolPointer(tools_.curtool());
-    map_.addObserver(this);
+    document_.addMapObserver(this);
 }
 
 MapView::~MapView() {
-    map_.removeObserver(this);
+    document_.removeMapObserver(this);
 }
 
 int MapView::buttonBits(Qt::MouseButtons buttons) {
@@ -253,7 +253,7 @@ std::optional<uint8_t> MapView::tileUnderPointer() const {
     const int cx = cellOf(pointer_->x());
     const int cy = cellOf(pointer_->y());
     if (!TrackMap::inside(cx, cy)) return std::nullopt;
-    return map_.at(cx, cy);
+    return document_.map().at(cx, cy);
 }
 
 void MapView::paintTileNumbers(QPainter& painter, const QRegion& region) {
@@ -268,7 +268,7 @@ void MapView::paintTileNumbers(QPainter& painter, const QRegion& region) {
     painter.setClipRegion(region);
     for (int cy = area.top() / step; cy <= area.bottom() / step; ++cy)
         for (int cx = area.left() / step; cx <= area.right() / step; ++cx)
-            painter.drawImage(cx * step, cy * step, numberStamps_[map_.at(cx, cy)]);
+            painter.drawImage(cx * step, cy * step, numberStamps_[document_.map().at(cx, cy)]);
     painter.restore();
 }
 
@@ -286,7 +286,7 @@ void MapView::paintCell(int x, int y, uint8_t tile) {
 }
 
 void MapView::redrawtrack() {
-    const auto& cells = map_.cells();
+    const auto& cells = document_.map().cells();
     for (int y = 0; y < 128; ++y) {
         for (int x = 0; x < 128; ++x) paintCell(x, y, cells[static_cast<size_t>(y * 128 + x)]);
     }
@@ -300,19 +300,9 @@ void MapView::cellChanged(int x, int y, uint8_t, uint8_t after) {
     update(zoomed(QRect(x * kCell, y * kCell, kCell, kCell)));
 }
 
-void MapView::mapReplaced(const TrackMap::Cells& before) {
-    // Only the cells that differ; redrawtrack follows where the whole
-    // picture must change (a new tile set).
-    const auto& cells = map_.cells();
-    QRect dirty;
-    for (size_t i = 0; i < cells.size(); ++i) {
-        if (cells[i] == before[i]) continue;
-        const int x = static_cast<int>(i % 128);
-        const int y = static_cast<int>(i / 128);
-        paintCell(x, y, cells[i]);
-        dirty |= QRect(x * kCell, y * kCell, kCell, kCell);
-    }
-    if (!dirty.isEmpty()) update(zoomed(dirty));
+void MapView::mapReplaced(const TrackMap::Cells&) {
+    // Whole-map changes are the document's operations; the window repaints
+    // once when the document reports them.
 }
 
 void MapView::rebuildCarrierPictures() {

@@ -1,6 +1,7 @@
 // picture2: the whole track map as one persistent 1024 x 1024 image. It is
-// painted in full only by redrawtrack and otherwise cell by cell as the map
-// reports changes; scrolling moves the widget and repaints nothing. Mouse
+// painted in full only by redrawtrack (the window runs it once for every
+// load and whole-map change) and otherwise cell by cell as the map reports
+// changes; scrolling moves the widget and repaints nothing. Mouse
 // events become map-pixel calls on the editing tools, and the tools' state
 // (selection outline shselect, floating picture pcarrier) is drawn on top.
 //
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "core/edit_tools.h"
+#include "core/track_document.h"
 #include "core/track_map.h"
 #include "ui/tile_cache.h"
 
@@ -73,7 +75,8 @@ class MapView : public QWidget, private TrackMap::Observer {
     static constexpr int kMinZoom = 1;
     static constexpr int kMaxZoom = 4;
 
-    MapView(TrackMap& map, EditTools& tools, const TileCache& tiles, QWidget* parent = nullptr);
+    MapView(TrackDocument& document, EditTools& tools, const TileCache& tiles,
+            QWidget* parent = nullptr);
     ~MapView() override;
 
     // Repaints the whole image from the map (the tools are the caller's).
@@ -128,7 +131,7 @@ class MapView : public QWidget, private TrackMap::Observer {
     void rebuildCarrierPictures();
     void paintTileNumbers(QPainter& painter, const QRegion& region);
 
-    TrackMap& map_;
+    TrackDocument& document_;
     EditTools& tools_;
     const TileCache& tiles_;
     QImage image_;

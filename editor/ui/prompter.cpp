@@ -44,39 +44,4 @@ QString QtPrompter::saveFileName(const QString& dialogTitle, const QString& filt
     return QFileDialog::getSaveFileName(parent_, dialogTitle, folder, filter);
 }
 
-Prompter::Answer ScriptedPrompter::askYesNo(const QString& text) {
-    questions << text;
-    if (yesNo.empty()) return Answer::No;
-    const Answer answer = yesNo.front();
-    yesNo.pop_front();
-    return answer;
-}
-
-void ScriptedPrompter::inform(const QString& text) {
-    messages << text;
-}
-
-QString ScriptedPrompter::inputText(const QString& prompt, const QString& defaultAnswer) {
-    prompts << prompt;
-    defaults << defaultAnswer;
-    if (inputs.empty()) return {};
-    QString answer = inputs.front();
-    inputs.pop_front();
-    return answer;
-}
-
-QString ScriptedPrompter::openFileName(const QString& dialogTitle, const QString& filter,
-                                       const QString&) {
-    dialogs << dialogTitle + "|" + filter;
-    if (files.empty()) return {};
-    QString file = files.front();
-    files.pop_front();
-    return file;
-}
-
-QString ScriptedPrompter::saveFileName(const QString& dialogTitle, const QString& filter,
-                                       const QString& folder) {
-    return openFileName(dialogTitle, filter, folder);
-}
-
 }  // namespace korvale

@@ -1,18 +1,18 @@
 // The one seam for message boxes, input boxes and file dialogs. The program
-// uses Qt's dialogs; tests script the answers and read back what was asked,
-// so no test ever blocks on a modal box.
+// uses Qt's dialogs; tests script the answers (tests/support/
+// scripted_prompter.h) and read back what was asked, so no test ever blocks
+// on a modal box.
 #pragma once
 
 #include <QString>
 #include <QStringList>
-#include <deque>
 
 class QWidget;
 
 namespace korvale {
 
 class Prompter {
-public:
+  public:
     enum class Answer { Yes, No };
     virtual ~Prompter() = default;
 
@@ -32,37 +32,18 @@ public:
 };
 
 class QtPrompter : public Prompter {
-public:
+  public:
     explicit QtPrompter(QWidget* parent) : parent_(parent) {}
     Answer askYesNo(const QString& text) override;
     void inform(const QString& text) override;
     QString inputText(const QString& prompt, const QString& defaultAnswer) override;
-    QString openFileName(const QString& title, const QString& filter, const QString& folder) override;
-    QString saveFileName(const QString& title, const QString& filter, const QString& folder) override;
+    QString openFileName(const QString& title, const QString& filter,
+                         const QString& folder) override;
+    QString saveFileName(const QString& title, const QString& filter,
+                         const QString& folder) override;
 
-private:
+  private:
     QWidget* parent_;
-};
-
-// Answers from queues, records every text shown. An empty queue answers No,
-// an empty string, or a cancelled dialog.
-class ScriptedPrompter : public Prompter {
-public:
-    std::deque<Answer> yesNo;
-    std::deque<QString> inputs;
-    std::deque<QString> files;
-
-    QStringList questions;  // askYesNo texts, in order
-    QStringList messages;   // inform texts
-    QStringList prompts;    // input prompts
-    QStringList defaults;   // input default answers
-    QStringList dialogs;    // "title|filter" of each file dialog
-
-    Answer askYesNo(const QString& text) override;
-    void inform(const QString& text) override;
-    QString inputText(const QString& prompt, const QString& defaultAnswer) override;
-    QString openFileName(const QString& title, const QString& filter, const QString& folder) override;
-    QString saveFileName(const QString& title, const QString& filter, const QString& folder) override;
 };
 
 }  // namespace korvale

@@ -229,13 +229,9 @@ class TilePalette::SheetBox : public QWidget {
     const TileCache& tiles_;
 };
 
-TilePalette::TilePalette(RomSession& session, EditTools& tools, TileCache& tiles, History* history,
+TilePalette::TilePalette(TrackDocument& document, EditTools& tools, TileCache& tiles,
                          QWidget* parent)
-    : QWidget(parent, Qt::Tool),
-      session_(session),
-      tools_(tools),
-      tiles_(tiles),
-      history_(history) {
+    : QWidget(parent, Qt::Tool), document_(document), tools_(tools), tiles_(tiles) {
     setObjectName("frmTileSet");
     setWindowTitle("Tools");
     setFixedSize(kClientWidth, kClientHeight);
@@ -458,40 +454,15 @@ void TilePalette::tileyank(int slot, int button) {
     }
 }
 
-template <typename Rule>
-void TilePalette::rewriteMap(const char* stepName, Rule rule) {
-    TrackMap::Cells cells = session_.map.cells();
-    bool any = false;
-    for (uint8_t& cell : cells) {
-        const uint8_t after = rule(cell);
-        any = any || after != cell;
-        cell = after;
-    }
-    if (any) {
-        if (history_) history_->begin(stepName);
-        session_.map.replace(cells);
-        if (history_) history_->end();
-        // The map now differs from what was loaded or saved; without this an
-        // exit right after would drop the edit without asking.
-        session_.rom.changed = true;
-    }
-    emit mapRewritten();
-}
-
+// Slots that never stored a tile count as tile 0 here.
 void TilePalette::cmdswap_Click() {
-    const auto a = static_cast<uint8_t>(std::max(slotTiles_[0], 0));
-    const auto b = static_cast<uint8_t>(std::max(slotTiles_[1], 0));
-    rewriteMap("Swap", [a, b](uint8_t cell) -> uint8_t {
-        if (cell == a) return b;
-        if (cell == b) return a;
-        return cell;
-    });
+    document_.swapTiles(static_cast<uint8_t>(std::max(slotTiles_[0], 0)),
+                        static_cast<uint8_t>(std::max(slotTiles_[1], 0)));
 }
 
 void TilePalette::cmdTransform_Click() {
-    const auto from = static_cast<uint8_t>(std::max(slotTiles_[2], 0));
-    const auto to = static_cast<uint8_t>(std::max(slotTiles_[3], 0));
-    rewriteMap("Transform", [from, to](uint8_t cell) { return cell == from ? to : cell; });
+    document_.replaceTile(static_cast<uint8_t>(std::max(slotTiles_[2], 0)),
+                          static_cast<uint8_t>(std::max(slotTiles_[3], 0)));
 }
 
 }  // namespace korvale

@@ -8,8 +8,7 @@
 #include <cstdint>
 
 #include "core/edit_tools.h"
-#include "core/history.h"
-#include "core/open_rom.h"
+#include "core/track_document.h"
 #include "ui/tile_cache.h"
 
 class QLabel;
@@ -21,7 +20,7 @@ namespace korvale {
 class TilePalette : public QWidget {
     Q_OBJECT
   public:
-    TilePalette(RomSession& session, EditTools& tools, TileCache& tiles, History* history,
+    TilePalette(TrackDocument& document, EditTools& tools, TileCache& tiles,
                 QWidget* parent = nullptr);
 
     // Highlights button `index` (yellow; the others light grey), sets the
@@ -50,8 +49,6 @@ class TilePalette : public QWidget {
   signals:
     void toolChanged(int index);
     void clipRequested(int index);
-    // Swap or Transform rewrote the map: the main window runs redrawtrack.
-    void mapRewritten();
 
   private:
     class TileBox;
@@ -63,14 +60,9 @@ class TilePalette : public QWidget {
     void showTile(TileBox* box, uint8_t tile);
     void tsetprev_MouseDown(int button, double x, double y);
     void tsetprev_MouseMove(double x, double y);
-    // Rewrites the map cell by cell through `rule`, as one undoable step.
-    template <typename Rule>
-    void rewriteMap(const char* stepName, Rule rule);
-
-    RomSession& session_;
+    TrackDocument& document_;
     EditTools& tools_;
     TileCache& tiles_;
-    History* history_;
 
     std::array<QToolButton*, 8> cTool_{};
     std::array<QToolButton*, 4> clip_{};

@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "core/hex.h"
-#include "core/open_rom.h"
 #include "core/rom_checksum.h"
+#include "core/track_document.h"
 #include "support/test_rom.h"
 
 namespace korvale {
@@ -52,13 +52,12 @@ TEST(KorvaleCli, ExportEveryTrackThenRebuildTheRomFromTheFiles) {
     const CliRun imported =
         cli("import " + quoted(rom) + " 2 " + quoted(dir.file("tracks/track07.mkt")));
     ASSERT_EQ(imported.code, 0) << imported.out;
-    RomSession session;
-    ASSERT_TRUE(session.openRom(rom, false).ok());
-    LoadedTrack loaded;
-    ASSERT_TRUE(session.readTrack(2, 0, loaded).ok());
-    EXPECT_TRUE(loaded.cells == test::expectedTrackMap(7));
-    EXPECT_EQ(imported.out, "0x" + HexPad(session.rom.trackOffset[2], 6) + "\n");
-    EXPECT_EQ(session.rom.trackTheme[2], track7.back());
+    TrackDocument document;
+    ASSERT_TRUE(document.openRom(rom, false).ok());
+    ASSERT_TRUE(document.loadTrack(2).ok());
+    EXPECT_TRUE(document.map().cells() == test::expectedTrackMap(7));
+    EXPECT_EQ(imported.out, "0x" + HexPad(document.rom().trackOffset[2], 6) + "\n");
+    EXPECT_EQ(document.rom().trackTheme[2], track7.back());
 }
 
 TEST(KorvaleCli, ChecksumFixRewritesOnlyTheFourChecksumBytes) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/document_access.h"
 #include "support/editing_driver.h"
 
 namespace korvale {
@@ -54,7 +55,7 @@ TEST_F(EditToolsTest, DrawToolPaintsWithEitherButtonAndDoesNotInterpolate) {
     tools.ctool_Click(kDrawTool);
     press(kLeftButton, 5, 5);
     EXPECT_EQ(cell(5, 5), 0x11);
-    EXPECT_TRUE(session.rom.changed);
+    EXPECT_TRUE(document.changed());
     move(kLeftButton, 9, 5);  // a fast drag: cells 6 to 8 get no event
     release(kLeftButton, 9, 5);
     EXPECT_EQ(cell(9, 5), 0x11);
@@ -77,14 +78,17 @@ TEST_F(EditToolsTest, DrawDragPastTheEdgesPaintsOnlyInsideTheMap) {
     move(kLeftButton, 127, 4);
     tools.picture2_MouseMove(kLeftButton, 130 * 8 + 3, px(4));
     EXPECT_EQ(tools.statusText(), "X: 130, Y: 4");
-    EXPECT_EQ(cell(127, 4), 0x11);
-    EXPECT_EQ(cell(0, 5), pattern(0, 5));  // no wrap into the next row
+    // Column 130 of row 4 would be index 4 * 128 + 130, cell (2, 5), if the
+    // write wrapped into the next row: only the two pressed cells changed.
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x)
+            EXPECT_EQ(cell(x, y), y == 4 && x >= 126 ? 0x11 : pattern(x, y)) << x << "," << y;
     EXPECT_EQ(tools.pointerTile(),
               pattern(127, 4));  // preview taken before painting, kept off the map
     release(kLeftButton, 130, 4);
 
     // Just above and left of the map still is row and column 0.
-    session.map.replace(TrackMap::Cells{});
+    DocumentTestAccess::map(document).replace(TrackMap::Cells{});
     tools.picture2_MouseDown(kLeftButton, -5, 40);
     EXPECT_EQ(cell(0, 5), 0x11);
     tools.picture2_MouseMove(kLeftButton, 40, -7);
@@ -103,7 +107,7 @@ TEST_F(EditToolsTest, MiddleButtonPicksIntoTheLeftTileOnly) {
     release(kMiddleButton, 9, 8);
     EXPECT_EQ(tools.leftTile(), pattern(9, 8));
     EXPECT_EQ(tools.rightTile(), 0xEE);
-    EXPECT_FALSE(session.rom.changed);
+    EXPECT_FALSE(document.changed());
     EXPECT_EQ(cell(7, 8), pattern(7, 8));
     EXPECT_EQ(cell(9, 8), pattern(9, 8));
 }
@@ -127,12 +131,43 @@ TEST_F(EditToolsTest, SelectionCoversAnchorAndPointerCells) {
     EXPECT_FALSE(tools.carrierPressed());
 }
 
+TEST_F(EditToolsTest, TheModeFollowsSelectionLiftDragDropAndPainting) {
+    EXPECT_EQ(tools.mode(), ToolMode::Idle);
+    press(kLeftButton, 4, 4);
+    EXPECT_EQ(tools.mode(), ToolMode::Selecting);
+    release(kLeftButton, 4, 4);
+    EXPECT_EQ(tools.mode(), ToolMode::Floating);
+    EXPECT_TRUE(tools.blockfloat());
+    EXPECT_FALSE(tools.carrierPressed());
+
+    // Dragging lasts while any button is held on the block.
+    tools.pcarrier_MouseDown(kLeftButton, 2, 2);
+    tools.pcarrier_MouseDown(kRightButton, 2, 2);
+    tools.pcarrier_MouseUp(kLeftButton, 2, 2);
+    EXPECT_EQ(tools.mode(), ToolMode::Dragging);
+    EXPECT_TRUE(tools.carrierPressed());
+    EXPECT_TRUE(tools.blockfloat());
+    tools.pcarrier_MouseUp(kRightButton, 2, 2);
+    EXPECT_EQ(tools.mode(), ToolMode::Floating);
+
+    // A draw-tool press drops the block, then paints until released.
+    tools.ctool_Click(kDrawTool);
+    press(kLeftButton, 10, 10);
+    EXPECT_EQ(tools.mode(), ToolMode::Painting);
+    EXPECT_FALSE(tools.blockfloat());
+    EXPECT_TRUE(tools.justdropped());
+    release(kLeftButton, 10, 10);
+    EXPECT_EQ(tools.mode(), ToolMode::Idle);
+    EXPECT_TRUE(tools.justdropped());
+    EXPECT_EQ(document.history().undoName(), "Paint");
+}
+
 TEST_F(EditToolsTest, OneCellLiftAndDropBack) {
     press(kLeftButton, 3, 3);
     release(kLeftButton, 3, 3);
     EXPECT_TRUE(tools.blockfloat());
     EXPECT_EQ(cell(3, 3), 0xEE);
-    EXPECT_TRUE(session.rom.changed);
+    EXPECT_TRUE(document.changed());
     EXPECT_TRUE(tools.clipEnabled(kClipCopy));
     EXPECT_TRUE(tools.clipEnabled(kClipCut));
 
@@ -255,7 +290,7 @@ TEST_F(EditToolsTest, CopyPressPaste) {
     release(kLeftButton, 100, 100);
     EXPECT_EQ(cell(20, 20), pattern(20, 20));
 
-    tools.Form_KeyDown(kKeyV, kCtrlKey, 37, 21);
+    tools.run(EditCommand::Paste, 37, 21);
     EXPECT_TRUE(tools.blockfloat());
     EXPECT_FALSE(tools.justdropped());
     EXPECT_EQ(tools.curtool(), kSelectTool);
@@ -283,8 +318,8 @@ TEST_F(EditToolsTest, WholeMapLiftCopyPaste) {
     EXPECT_EQ(tools.carrier().top, 0);
     tools.pcarrier_MouseUp(kLeftButton, 200, 300);
 
-    tools.Form_KeyDown(kKeyC, kCtrlKey);
-    tools.Form_KeyDown(kKeyV, kCtrlKey, 40, 16);  // drops the block, floats the copy
+    tools.run(EditCommand::Copy);
+    tools.run(EditCommand::Paste, 40, 16);  // drops the block, floats the copy
     EXPECT_EQ(cell(64, 64), pattern(64, 64));
     EXPECT_EQ(tools.carrier(), (PixelRect{40, 16, 1024, 1024}));
     EXPECT_EQ(tools.blockbuf(), tools.clipbuf());
@@ -298,7 +333,7 @@ TEST_F(EditToolsTest, WholeMapLiftCopyPaste) {
 
 TEST_F(EditToolsTest, CutLeavesTheRightTileAndEnablesPaste) {
     select(8, 8, 9, 8);
-    tools.Form_KeyDown(kKeyX, kCtrlKey);
+    tools.run(EditCommand::Cut);
     EXPECT_FALSE(tools.blockfloat());
     EXPECT_EQ(cell(8, 8), 0xEE);
     EXPECT_EQ(cell(9, 8), 0xEE);
@@ -309,7 +344,7 @@ TEST_F(EditToolsTest, CutLeavesTheRightTileAndEnablesPaste) {
     EXPECT_EQ(tools.clipbuf()[1], pattern(9, 8));
     EXPECT_EQ(tools.blockw(), 0);
 
-    tools.Form_KeyDown(kKeyV, kCtrlKey, 0, 0);
+    tools.run(EditCommand::Paste, 0, 0);
     press(kLeftButton, 50, 50);
     EXPECT_EQ(cell(0, 0), pattern(8, 8));
     EXPECT_EQ(cell(1, 0), pattern(9, 8));
@@ -318,7 +353,7 @@ TEST_F(EditToolsTest, CutLeavesTheRightTileAndEnablesPaste) {
 TEST_F(EditToolsTest, DeleteWhileFloatingDiscardsTheBlock) {
     tools.ctool_Click(kSelectTool);
     select(30, 30, 31, 31);
-    tools.Form_KeyDown(kKeyDelete, 0);
+    tools.run(EditCommand::Delete);
     EXPECT_FALSE(tools.blockfloat());
     EXPECT_EQ(tools.blockw(), 0);
     press(kLeftButton, 0, 0);
@@ -341,22 +376,20 @@ TEST_F(EditToolsTest, ResetToolsKeepsTheClipboardAndChoosesSelect) {
     // Ctrl+C after ResetTools does nothing, even though something was copied.
     select(10, 10, 10, 10);
     tools.ResetTools();
-    tools.Form_KeyDown(kKeyC, kCtrlKey);
+    tools.run(EditCommand::Copy);
     EXPECT_EQ(tools.clipw(), 2);
 }
 
 TEST_F(EditToolsTest, ClipboardCommandsObeyTheirButtons) {
-    tools.Form_KeyDown(kKeyV, kCtrlKey);  // nothing copied yet
+    tools.run(EditCommand::Paste);  // nothing copied yet
     EXPECT_FALSE(tools.blockfloat());
-    tools.Form_KeyDown(kKeyC, kCtrlKey);
+    tools.run(EditCommand::Copy);
     EXPECT_FALSE(tools.clipEnabled(kClipPaste));
 
     select(1, 1, 2, 2);
-    EXPECT_EQ(tools.Form_KeyDown(kKeyA, kCtrlKey), PageCommand::None);
+    tools.run(EditCommand::SelectAll);
     EXPECT_TRUE(tools.blockfloat());
     EXPECT_FALSE(tools.clipEnabled(kClipNone));
-    // Ctrl+Shift+C is not Ctrl+C.
-    tools.Form_KeyDown(kKeyC, kCtrlKey | kShiftKey);
     EXPECT_FALSE(tools.clipEnabled(kClipPaste));
 
     // A press that finds no block floating disables copy and cut.
@@ -369,51 +402,6 @@ TEST_F(EditToolsTest, ClipboardCommandsObeyTheirButtons) {
     release(kRightButton, 70, 70);
 }
 
-TEST_F(EditToolsTest, PageKeysAreReportedOnlyForTheirExactCombinations) {
-    EXPECT_EQ(tools.Form_KeyDown(kKeyPageDown, 0), PageCommand::NextTrack);
-    EXPECT_EQ(tools.Form_KeyDown(kKeyPageUp, 0), PageCommand::PreviousTrack);
-    EXPECT_EQ(tools.Form_KeyDown(kKeyPageDown, kShiftKey), PageCommand::NextLevel);
-    EXPECT_EQ(tools.Form_KeyDown(kKeyPageUp, kShiftKey), PageCommand::PreviousLevel);
-    EXPECT_EQ(tools.Form_KeyDown(kKeyPageDown, kCtrlKey), PageCommand::None);
-    EXPECT_EQ(tools.Form_KeyDown(kKeyPageUp, kShiftKey | kAltKey), PageCommand::None);
-    EXPECT_EQ(tools.Form_KeyDown(kKeyDelete, kShiftKey), PageCommand::None);
-}
-
-TEST(PageTargetTest, StopsAtEitherEnd) {
-    OpenRom rom;
-    for (int i = 0; i < layout::kLevelCount; ++i)
-        rom.levelTrack[static_cast<size_t>(i)] = static_cast<uint8_t>(23 - i);
-    int track = -1, level = -1;
-
-    rom.curTrack = 23;
-    EXPECT_FALSE(pageTarget(PageCommand::NextTrack, rom, track, level));
-    rom.curTrack = 0;
-    EXPECT_FALSE(pageTarget(PageCommand::PreviousTrack, rom, track, level));
-    rom.curLevel = 23;
-    EXPECT_FALSE(pageTarget(PageCommand::NextLevel, rom, track, level));
-    rom.curLevel = 0;
-    EXPECT_FALSE(pageTarget(PageCommand::PreviousLevel, rom, track, level));
-    EXPECT_FALSE(pageTarget(PageCommand::None, rom, track, level));
-    EXPECT_EQ(track, -1);
-
-    rom.curTrack = 22;
-    rom.curLevel = 4;
-    ASSERT_TRUE(pageTarget(PageCommand::NextTrack, rom, track, level));
-    EXPECT_EQ(track, 23);
-    EXPECT_EQ(level, 4);
-    ASSERT_TRUE(pageTarget(PageCommand::PreviousTrack, rom, track, level));
-    EXPECT_EQ(track, 21);
-    ASSERT_TRUE(pageTarget(PageCommand::NextLevel, rom, track, level));
-    EXPECT_EQ(level, 5);
-    EXPECT_EQ(track, 18);  // the level's track, not curTrack + 1
-    ASSERT_TRUE(pageTarget(PageCommand::PreviousLevel, rom, track, level));
-    EXPECT_EQ(level, 3);
-    EXPECT_EQ(track, 20);
-    rom.curLevel = 22;
-    EXPECT_TRUE(pageTarget(PageCommand::NextLevel, rom, track, level));
-    EXPECT_EQ(level, 23);
-}
-
 TEST_F(EditToolsTest, ViewIsToldOfEveryChange) {
     int calls = 0;
     tools.onStateChanged = [&] { ++calls; };
@@ -423,7 +411,7 @@ TEST_F(EditToolsTest, ViewIsToldOfEveryChange) {
     tools.pcarrier_MouseMove(kLeftButton, 20, 20);
     tools.pcarrier_MouseUp(kLeftButton, 20, 20);
     EXPECT_EQ(calls, 6);
-    tools.Form_KeyDown(kKeyDelete, 0);
+    tools.run(EditCommand::Delete);
     tools.setLeftTile(3);
     EXPECT_EQ(calls, 8);
 }

@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "core/edit_tools.h"
+#include "support/document_access.h"
 #include "support/editing_driver.h"
 
 namespace korvale {
@@ -15,9 +14,8 @@ using test::px;
 class HistoryTest : public ::testing::Test, protected test::EditingDriver {
   protected:
     HistoryTest() {
-        history = std::make_unique<History>(session.map);
-        tools.setHistory(history.get());
-        original = session.map.cells();
+        history = &document.history();
+        original = document.map().cells();
     }
 
     void dragCarrierTo(int left, int top) {
@@ -27,7 +25,7 @@ class HistoryTest : public ::testing::Test, protected test::EditingDriver {
         tools.pcarrier_MouseUp(kLeftButton, 0, 0);
     }
 
-    std::unique_ptr<History> history;
+    History* history = nullptr;
     TrackMap::Cells original{};
 };
 
@@ -43,19 +41,19 @@ TEST_F(HistoryTest, PaintStrokeIsOneStepAndRedoFollows) {
     ASSERT_EQ(history->undoCount(), 2u);
     EXPECT_EQ(history->undoName(), "Paint");
 
-    const TrackMap::Cells painted = session.map.cells();
-    session.rom.changed = false;
+    const TrackMap::Cells painted = document.map().cells();
+    DocumentTestAccess::setChanged(document, false);
     EXPECT_TRUE(tools.undo());
     EXPECT_EQ(cell(9, 9), pattern(9, 9));
     EXPECT_EQ(cell(3, 1), 0x11);
     EXPECT_TRUE(tools.undo());
-    EXPECT_EQ(session.map.cells(), original);
-    EXPECT_TRUE(session.rom.changed);
+    EXPECT_EQ(document.map().cells(), original);
+    EXPECT_TRUE(document.changed());
     EXPECT_FALSE(tools.undo());
 
     EXPECT_TRUE(tools.redo());
     EXPECT_TRUE(tools.redo());
-    EXPECT_EQ(session.map.cells(), painted);
+    EXPECT_EQ(document.map().cells(), painted);
     EXPECT_FALSE(history->canRedo());
 
     // A new edit after an undo forgets what could be redone.
@@ -118,7 +116,7 @@ TEST_F(HistoryTest, UndoWhileFloatingPutsBackTheLiftAndRedoFloatsItAgain) {
     EXPECT_TRUE(tools.undo());
     EXPECT_FALSE(tools.blockfloat());
     EXPECT_FALSE(tools.clipEnabled(kClipCopy));
-    EXPECT_EQ(session.map.cells(), original);
+    EXPECT_EQ(document.map().cells(), original);
 
     EXPECT_TRUE(tools.redo());
     EXPECT_TRUE(tools.blockfloat());
@@ -153,7 +151,7 @@ TEST_F(HistoryTest, UndoOfADropFloatsTheBlockAgain) {
     tools.undo();
     tools.undo();
     EXPECT_FALSE(tools.blockfloat());
-    EXPECT_EQ(session.map.cells(), original);
+    EXPECT_EQ(document.map().cells(), original);
 }
 
 TEST_F(HistoryTest, PasteCutAndDeleteAreSteps) {
@@ -179,7 +177,7 @@ TEST_F(HistoryTest, PasteCutAndDeleteAreSteps) {
     EXPECT_TRUE(tools.blockfloat());
     EXPECT_EQ(tools.carrier().left, 400);
 
-    tools.Form_KeyDown(kKeyDelete, 0);
+    tools.run(EditCommand::Delete);
     EXPECT_EQ(history->undoName(), "Delete");
     EXPECT_FALSE(history->canRedo());
     EXPECT_TRUE(tools.undo());
@@ -188,22 +186,14 @@ TEST_F(HistoryTest, PasteCutAndDeleteAreSteps) {
     press(kLeftButton, 90, 90);
     release(kLeftButton, 90, 90);
     const size_t steps = history->undoCount();
-    tools.Form_KeyDown(kKeyDelete, 0);
+    tools.run(EditCommand::Delete);
     EXPECT_EQ(history->undoCount(), steps);
 }
 
-TEST_F(HistoryTest, WindowCommandsAndUnbracketedWritesAreSteps) {
-    // Swap and Transform as the palette brackets them.
-    history->begin("Transform");
-    TrackMap::Cells cells = session.map.cells();
-    for (auto& c : cells)
-        if (c == pattern(0, 0)) c = 0xAB;
-    session.map.replace(cells);
-    history->end();
-    history->begin("New Track");
-    session.newTrack(7);
-    history->end();
-    session.map.setCell(5, 5, 9);  // nobody bracketed this one
+TEST_F(HistoryTest, DocumentOperationsAndUnbracketedWritesAreSteps) {
+    document.replaceTile(pattern(0, 0), 0xAB);
+    document.newTrack(7);
+    DocumentTestAccess::map(document).setCell(5, 5, 9);  // nobody bracketed this one
     ASSERT_EQ(history->undoCount(), 3u);
     EXPECT_EQ(history->undoName(), "Edit");
 
@@ -213,17 +203,17 @@ TEST_F(HistoryTest, WindowCommandsAndUnbracketedWritesAreSteps) {
     EXPECT_TRUE(tools.undo());
     EXPECT_EQ(cell(0, 0), 0xAB);
     EXPECT_TRUE(tools.undo());
-    EXPECT_EQ(session.map.cells(), original);
+    EXPECT_EQ(document.map().cells(), original);
     EXPECT_EQ(history->redoName(), "Transform");
-    EXPECT_TRUE(session.rom.changed);
+    EXPECT_TRUE(document.changed());
 }
 
 TEST_F(HistoryTest, NestedStepsCountOnce) {
     history->begin("Import Track");
     history->begin("inner");
-    session.map.setCell(1, 1, 3);
+    DocumentTestAccess::map(document).setCell(1, 1, 3);
     history->end();
-    session.map.setCell(2, 1, 3);
+    DocumentTestAccess::map(document).setCell(2, 1, 3);
     history->end();
     history->end();  // one too many: ignored
     EXPECT_EQ(history->undoCount(), 1u);
@@ -231,11 +221,11 @@ TEST_F(HistoryTest, NestedStepsCountOnce) {
 }
 
 TEST_F(HistoryTest, ClearForgetsEverything) {
-    session.map.setCell(1, 1, 3);
+    DocumentTestAccess::map(document).setCell(1, 1, 3);
     history->undo();
-    session.map.setCell(1, 2, 3);
+    DocumentTestAccess::map(document).setCell(1, 2, 3);
     history->undo();
-    session.map.setCell(1, 3, 3);
+    DocumentTestAccess::map(document).setCell(1, 3, 3);
     int told = 0;
     history->onChanged = [&] { ++told; };
     history->clear();
@@ -246,11 +236,36 @@ TEST_F(HistoryTest, ClearForgetsEverything) {
     EXPECT_FALSE(history->redo());
 }
 
+TEST_F(HistoryTest, TheCleanPointIsWhereTheMapWasSaved) {
+    EXPECT_FALSE(history->isClean());  // nothing saved yet
+    DocumentTestAccess::map(document).setCell(1, 1, 3);
+    history->markClean();
+    EXPECT_TRUE(history->isClean());
+    DocumentTestAccess::map(document).setCell(1, 2, 3);
+    EXPECT_FALSE(history->isClean());
+    history->undo();
+    EXPECT_TRUE(history->isClean());
+    history->undo();
+    EXPECT_FALSE(history->isClean());
+    history->redo();
+    EXPECT_TRUE(history->isClean());
+
+    // A new step where the redo led back to it: the saved state is gone.
+    history->undo();
+    DocumentTestAccess::map(document).setCell(3, 3, 3);
+    EXPECT_FALSE(history->isClean());
+    history->undo();
+    EXPECT_FALSE(history->isClean());
+    history->markClean();
+    history->clear();
+    EXPECT_FALSE(history->isClean());
+}
+
 TEST_F(HistoryTest, KeepsTheLastThousandSteps) {
     const size_t total = History::kMaxSteps + 5;
     for (size_t i = 0; i < total; ++i) {
         const int x = static_cast<int>(i % 128), y = static_cast<int>(i / 128);
-        session.map.setCell(x, y, static_cast<uint8_t>(cell(x, y) + 1));
+        DocumentTestAccess::map(document).setCell(x, y, static_cast<uint8_t>(cell(x, y) + 1));
     }
     EXPECT_EQ(history->undoCount(), History::kMaxSteps);
     while (history->undo()) {
@@ -262,17 +277,6 @@ TEST_F(HistoryTest, KeepsTheLastThousandSteps) {
         const uint8_t expected = i < 5 ? static_cast<uint8_t>(pattern(x, y) + 1) : pattern(x, y);
         EXPECT_EQ(cell(x, y), expected) << i;
     }
-}
-
-TEST_F(HistoryTest, SurvivesTheHistoryGoingFirst) {
-    tools.ctool_Click(kDrawTool);
-    press(kLeftButton, 1, 1);
-    history.reset();
-    move(kLeftButton, 2, 1);
-    release(kLeftButton, 2, 1);
-    EXPECT_EQ(tools.history(), nullptr);
-    EXPECT_FALSE(tools.undo());
-    EXPECT_EQ(cell(2, 1), 0x11);
 }
 
 }  // namespace

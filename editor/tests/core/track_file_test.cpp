@@ -4,6 +4,8 @@
 
 #include <filesystem>
 
+#include "core/track_document.h"
+#include "support/document_access.h"
 #include "support/test_rom.h"
 
 namespace korvale {
@@ -26,13 +28,13 @@ Bytes trackFileBytes(const TrackMap::Cells& cells, uint8_t theme) {
 
 TEST(TrackFile, ExportThenImportGivesBackMapAndTileSet) {
     test::TempDir dir;
-    RomSession s;
-    s.map.replace(pattern());
+    TrackDocument s;
+    DocumentTestAccess::map(s).replace(pattern());
     s.setTileSet(6);
-    ASSERT_TRUE(s.rom.changed);
+    ASSERT_TRUE(s.changed());
     const std::string path = dir.file("track.mkt");
     ASSERT_TRUE(s.exportTrack(path).ok());
-    EXPECT_FALSE(s.rom.changed);
+    EXPECT_FALSE(s.changed());
     EXPECT_TRUE(test::readBytes(path) == trackFileBytes(pattern(), 12));
 
     // Exporting over an existing, longer file replaces it entirely.
@@ -57,9 +59,11 @@ TEST(TrackFile, ReadingTakesTheFirstBytesAndAcceptsAnOddTheme) {
     EXPECT_TRUE(file.cells == pattern());
     EXPECT_EQ(file.theme, 5);
     // An odd byte names the set below it.
-    RomSession s;
-    s.setTileSet(file.theme >> 1);
-    EXPECT_EQ(s.rom.curTheme, 4);
+    TrackDocument s;
+    ASSERT_TRUE(s.importTrack(path).ok());
+    EXPECT_EQ(s.rom().curTheme, 4);
+    EXPECT_TRUE(s.map().cells() == pattern());
+    EXPECT_TRUE(s.changed());
 }
 
 TEST(TrackFile, BadFilesAreRefusedAndLeaveTheTargetAlone) {
@@ -97,8 +101,8 @@ TEST(TrackFile, BadFilesAreRefusedAndLeaveTheTargetAlone) {
 
 TEST(TrackFile, AFileThatCannotBeWrittenKeepsChangesUnsaved) {
     test::TempDir dir;
-    RomSession s;
-    s.map.replace(pattern());
+    TrackDocument s;
+    DocumentTestAccess::map(s).replace(pattern());
     s.setTileSet(1);
 
     // No such folder: the file cannot be created.
@@ -106,17 +110,17 @@ TEST(TrackFile, AFileThatCannotBeWrittenKeepsChangesUnsaved) {
     Outcome o = s.exportTrack(nowhere);
     EXPECT_EQ(o.status, Status::FileFailed);
     EXPECT_EQ(o.detail, nowhere);
-    EXPECT_TRUE(s.rom.changed);
+    EXPECT_TRUE(s.changed());
 
     // A folder in the file's place.
     EXPECT_EQ(s.exportTrack(dir.path().string()).status, Status::FileFailed);
-    EXPECT_TRUE(s.rom.changed);
+    EXPECT_TRUE(s.changed());
 
     // A file that opens but takes no bytes.
     test::UnwritableFile locked(Bytes{});
     ASSERT_TRUE(locked.valid());
     EXPECT_EQ(s.exportTrack(locked.path()).status, Status::FileFailed);
-    EXPECT_TRUE(s.rom.changed);
+    EXPECT_TRUE(s.changed());
     EXPECT_TRUE(test::readBytes(locked.path()).empty());
 }
 

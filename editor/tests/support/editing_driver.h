@@ -1,10 +1,11 @@
-// A session and its editing tools on a map whose every cell holds its own
+// A document and its editing tools on a map whose every cell holds its own
 // pattern tile (so moved cells are told apart), driven by cell coordinates
 // as a user's pointer would.
 #pragma once
 
 #include "core/edit_tools.h"
-#include "core/open_rom.h"
+#include "core/track_document.h"
+#include "support/document_access.h"
 
 namespace korvale::test {
 
@@ -14,12 +15,12 @@ inline double px(int cell) {
 }
 
 struct EditingDriver {
-    EditingDriver() : tools(session) {
+    EditingDriver() : tools(document) {
         TrackMap::Cells cells;
         for (int i = 0; i < layout::kMapCells; ++i)
             cells[static_cast<size_t>(i)] = pattern(i % 128, i / 128);
-        session.map.replace(cells);
-        session.rom.changed = false;
+        DocumentTestAccess::map(document).load(cells);
+        DocumentTestAccess::setChanged(document, false);
         tools.setRightTile(0xEE);
         tools.setLeftTile(0x11);
     }
@@ -27,7 +28,7 @@ struct EditingDriver {
     static uint8_t pattern(int x, int y) {
         return static_cast<uint8_t>((x * 7 + y * 13) % 200 + 1);
     }
-    uint8_t cell(int x, int y) const { return session.map.at(x, y); }
+    uint8_t cell(int x, int y) const { return document.map().at(x, y); }
 
     void press(int button, int cx, int cy) { tools.picture2_MouseDown(button, px(cx), px(cy)); }
     void move(int buttons, int cx, int cy) { tools.picture2_MouseMove(buttons, px(cx), px(cy)); }
@@ -40,7 +41,7 @@ struct EditingDriver {
         release(kLeftButton, x1, y1);
     }
 
-    RomSession session;
+    TrackDocument document;
     EditTools tools;
 };
 

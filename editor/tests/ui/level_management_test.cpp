@@ -12,6 +12,8 @@
 
 #include "core/rom_layout.h"
 #include "palette_test_support.h"
+#include "support/document_access.h"
+#include "support/scripted_prompter.h"
 #include "support/test_rom.h"
 
 namespace korvale {
@@ -36,12 +38,12 @@ class LevelManagementTest : public ::testing::Test {
         image[tablePlace(2)] = 30;
         path = dir.file("rom.smc");
         test::writeBytes(path, image);
-        ASSERT_TRUE(session.openRom(path, true).ok());
+        ASSERT_TRUE(document.openRom(path, true).ok());
     }
 
     void open(int level) {
-        session.rom.curLevel = static_cast<uint8_t>(level);
-        window = std::make_unique<LevelManagement>(session, prompter);
+        DocumentTestAccess::rom(document).curLevel = static_cast<uint8_t>(level);
+        window = std::make_unique<LevelManagement>(document, prompter);
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -69,7 +71,7 @@ class LevelManagementTest : public ::testing::Test {
     test::TempDir dir;
     test::Bytes image;
     std::string path;
-    RomSession session;
+    TrackDocument document;
     ScriptedPrompter prompter;
     std::unique_ptr<LevelManagement> window;
     QComboBox* list = nullptr;
@@ -124,7 +126,7 @@ TEST_F(LevelManagementTest, EditsLiveInTheWorkingCopyUntilSaved) {
 
     EXPECT_EQ(window->workingCopy()[5], 11);
     EXPECT_EQ(window->workingCopy()[21], 1);
-    EXPECT_EQ(session.rom.levelTrack[5], 10);  // nothing saved yet
+    EXPECT_EQ(document.rom().levelTrack[5], 10);  // nothing saved yet
     EXPECT_EQ(test::readBytes(path), image);
 }
 
@@ -147,8 +149,8 @@ TEST_F(LevelManagementTest, SaveWritesExactlyTheLevelTable) {
     EXPECT_EQ(after[tablePlace(5)], 11);
     EXPECT_EQ(after[tablePlace(21)], 7);
     // Read back into the record; the out-of-range entry was left alone.
-    EXPECT_EQ(session.rom.levelTrack[5], 11);
-    EXPECT_EQ(session.rom.levelTrack[21], 7);
+    EXPECT_EQ(document.rom().levelTrack[5], 11);
+    EXPECT_EQ(document.rom().levelTrack[21], 7);
     EXPECT_EQ(after[tablePlace(2)], 30);
 }
 
@@ -173,7 +175,7 @@ TEST_F(LevelManagementTest, SaveToAnUnwritableFileKeepsTheWindowOpen) {
     // write to it, for root too.
     test::UnwritableFile locked(image);
     ASSERT_TRUE(locked.valid());
-    ASSERT_TRUE(session.openRom(locked.path(), true).ok());
+    ASSERT_TRUE(document.openRom(locked.path(), true).ok());
     open(5);
     nudge(+1);
     QSignalSpy finished(window.get(), &LevelManagement::finished);
@@ -199,7 +201,7 @@ TEST_F(LevelManagementTest, CancelLeavesTheRomAndReopensWithTheOldTable) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(prompter.messages.isEmpty());
     EXPECT_EQ(test::readBytes(path), image);
-    EXPECT_EQ(session.rom.levelTrack[5], 10);
+    EXPECT_EQ(document.rom().levelTrack[5], 10);
 
     // Shown again, the window starts from the table, not the cancelled edit.
     window->show();

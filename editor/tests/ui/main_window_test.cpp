@@ -6,6 +6,7 @@
 
 #include "core/hex.h"
 #include "core/rom_layout.h"
+#include "support/document_access.h"
 #include "window_test_support.h"
 
 namespace korvale {
@@ -33,7 +34,7 @@ class MainWindowTest : public test::WindowFixture {
 
     // A map that differs from every demo track.
     TrackMap::Cells paintedMap() {
-        TrackMap::Cells cells = session.map.cells();
+        TrackMap::Cells cells = document.map().cells();
         for (int i = 0; i < 128; ++i) cells[static_cast<size_t>(i * 129)] = 0xEE;
         return cells;
     }
@@ -72,7 +73,7 @@ TEST_F(MainWindowTest, StartsWithOnlyTheFileMenuAndCaptionsEveryItem) {
     EXPECT_EQ(view()->size(), QSize(1024, 1024));
     for (const char* key : {"mouse", "pointer", "file", "desc"})
         EXPECT_NE(window->findChild<QLabel*>(key), nullptr) << key;
-    EXPECT_FALSE(session.rom.changed);
+    EXPECT_FALSE(document.changed());
     // No track is shown yet: the picture is black.
     QImage black(1024, 1024, QImage::Format_RGB32);
     black.fill(Qt::black);
@@ -85,29 +86,29 @@ TEST_F(MainWindowTest, OpeningTheDemoRomShowsLevelZerosTrack) {
     EXPECT_EQ(prompter.dialogs[0], "Open ROM|" + kRomFilter);
     EXPECT_TRUE(prompter.messages.isEmpty()) << prompter.messages.join("; ").toStdString();
 
-    const int track = session.rom.levelTrack[0];
-    EXPECT_EQ(session.rom.curTrack, track);
-    EXPECT_EQ(session.map.cells(), test::expectedTrackMap(track));
-    EXPECT_EQ(window->windowTitle(), expectedCaption(track, session.rom.trackOffset[track]));
-    EXPECT_EQ(
-        window->panelText("pointer"),
-        q(HexPad(track, 2)) + ": " + QString::number(session.rom.trackOffset[track], 16).toUpper());
+    const int track = document.rom().levelTrack[0];
+    EXPECT_EQ(document.rom().curTrack, track);
+    EXPECT_EQ(document.map().cells(), test::expectedTrackMap(track));
+    EXPECT_EQ(window->windowTitle(), expectedCaption(track, document.rom().trackOffset[track]));
+    EXPECT_EQ(window->panelText("pointer"),
+              q(HexPad(track, 2)) + ": " +
+                  QString::number(document.rom().trackOffset[track], 16).toUpper());
     EXPECT_EQ(window->panelText("file"), "demo.smc, header");
     EXPECT_TRUE(action("mT")->isEnabled());
     EXPECT_TRUE(action("mTrack23")->isEnabled());
-    EXPECT_TRUE(session.rom.changed);
+    EXPECT_TRUE(document.changed());
     EXPECT_TRUE(window->isEnabled());
-    EXPECT_EQ(session.rom.curTheme, test::expectedTrackTheme(track) & ~1);
+    EXPECT_EQ(document.rom().curTheme, test::expectedTrackTheme(track) & ~1);
     // Every cell shows its tile's image.
     for (int y = 0; y < 128; y += 9)
         for (int x = 0; x < 128; x += 7)
-            ASSERT_TRUE(test::cellShows(*view(), window->tiles(), x, y, session.map.at(x, y)));
+            ASSERT_TRUE(test::cellShows(*view(), window->tiles(), x, y, document.map().at(x, y)));
 }
 
 TEST_F(MainWindowTest, RefusedRomImagesChangeNothing) {
     // Cancelled dialog.
     action("mFO")->trigger();
-    EXPECT_FALSE(session.rom.isOpen());
+    EXPECT_FALSE(document.rom().isOpen());
     EXPECT_TRUE(prompter.messages.isEmpty());
 
     // Too small, and a size no ROM image has.
@@ -122,7 +123,7 @@ TEST_F(MainWindowTest, RefusedRomImagesChangeNothing) {
         ASSERT_EQ(prompter.messages.size(), 1) << path.toStdString();
         EXPECT_TRUE(prompter.messages[0].contains(QFileInfo(path).fileName()))
             << prompter.messages[0].toStdString();
-        EXPECT_FALSE(session.rom.isOpen());
+        EXPECT_FALSE(document.rom().isOpen());
         EXPECT_FALSE(action("mT")->isEnabled());
         EXPECT_EQ(window->windowTitle(), "Korvale 1.11");
         EXPECT_TRUE(window->isEnabled());
@@ -141,177 +142,184 @@ TEST_F(MainWindowTest, AForeignTitleIsOpenedOnlyWhenTheUserSaysSo) {
     ASSERT_EQ(prompter.questions.size(), 1);
     EXPECT_EQ(prompter.questions[0],
               "This file does not look like a Super Mario Kart ROM image. Open it anyway?");
-    EXPECT_FALSE(session.rom.isOpen());
+    EXPECT_FALSE(document.rom().isOpen());
 
     prompter.yesNo.push_back(Prompter::Answer::Yes);
     EXPECT_TRUE(window->openRomFile(path));
-    EXPECT_TRUE(session.rom.isOpen());
+    EXPECT_TRUE(document.rom().isOpen());
     EXPECT_TRUE(action("mT")->isEnabled());
+}
+
+// The window shows only what the document reports: an open that fails after
+// the user said Yes leaves the caption and every panel as they were.
+TEST_F(MainWindowTest, AForeignFileWithoutATrackForLevelZeroLeavesTheWindowAsItWas) {
+    openRom();
+    const QString caption = window->windowTitle();
+    const QString pointer = window->panelText("pointer");
+    const QString file = window->panelText("file");
+    const QImage picture = view()->image();
+
+    Bytes image = test::romImage();
+    for (uint32_t i = 0; i < layout::kInternalTitleSize; ++i)
+        image[fileOffset(layout::kInternalTitle) + i] = 'Z';
+    image[fileOffset(layout::kLevelTrackTableA)] = 30;
+    const QString path = q(dir.file("other.smc"));
+    test::writeBytes(path.toStdString(), image);
+    prompter.yesNo = {Prompter::Answer::No, Prompter::Answer::Yes};  // discard edits, open
+    prompter.files.push_back(path);
+    action("mFO")->trigger();
+
+    EXPECT_EQ(prompter.messages,
+              QStringList{"There is no track number 30: track numbers run from 0 to 23."});
+    EXPECT_EQ(document.rom().romFileName, romPath.toStdString());
+    EXPECT_EQ(window->windowTitle(), caption);
+    EXPECT_EQ(window->panelText("pointer"), pointer);
+    EXPECT_EQ(window->panelText("file"), file);
+    EXPECT_EQ(view()->image(), picture);
+    EXPECT_TRUE(window->isEnabled());
 }
 
 TEST_F(MainWindowTest, LevelItemsAskFirstAndYesKeepsEverything) {
     openRom();
-    ASSERT_TRUE(session.rom.changed);
-    const auto before = session.map.cells();
+    ASSERT_TRUE(document.changed());
+    const auto before = document.map().cells();
     const QString caption = window->windowTitle();
 
     prompter.yesNo.push_back(Prompter::Answer::Yes);
     action("mTrack1")->trigger();
     EXPECT_EQ(prompter.questions, QStringList{kQuestion});
-    EXPECT_EQ(session.map.cells(), before);
+    EXPECT_EQ(document.map().cells(), before);
     EXPECT_EQ(window->windowTitle(), caption);
-    EXPECT_EQ(session.rom.curLevel, 0);
+    EXPECT_EQ(document.rom().curLevel, 0);
 
     prompter.yesNo.push_back(Prompter::Answer::No);
     action("mTrack1")->trigger();
-    const int track = session.rom.levelTrack[1];
-    EXPECT_EQ(session.rom.curLevel, 1);
-    EXPECT_EQ(session.rom.curTrack, track);
-    EXPECT_EQ(session.map.cells(), test::expectedTrackMap(track));
+    const int track = document.rom().levelTrack[1];
+    EXPECT_EQ(document.rom().curLevel, 1);
+    EXPECT_EQ(document.rom().curTrack, track);
+    EXPECT_EQ(document.map().cells(), test::expectedTrackMap(track));
 
     // Without unsaved changes there is no question.
-    session.rom.changed = false;
+    DocumentTestAccess::setChanged(document, false);
     prompter.questions.clear();
     action("mTrack2")->trigger();
     EXPECT_TRUE(prompter.questions.isEmpty());
-    EXPECT_EQ(session.rom.curLevel, 2);
+    EXPECT_EQ(document.rom().curLevel, 2);
 }
 
 TEST_F(MainWindowTest, TrackNumberAcceptsZeroToTwentyThreeOnly) {
     openRom();
-    session.rom.changed = false;
+    DocumentTestAccess::setChanged(document, false);
     prompter.inputs = {"5"};
     action("mTrackN")->trigger();
     EXPECT_EQ(prompter.prompts, QStringList{"Track Number"});
     EXPECT_EQ(prompter.defaults, QStringList{"0"});
-    EXPECT_EQ(session.rom.curTrack, 5);
-    EXPECT_EQ(session.rom.curLevel, 0);
-    EXPECT_EQ(session.map.cells(), test::expectedTrackMap(5));
+    EXPECT_EQ(document.rom().curTrack, 5);
+    EXPECT_EQ(document.rom().curLevel, 0);
+    EXPECT_EQ(document.map().cells(), test::expectedTrackMap(5));
 
     for (const char* answer : {"24", "abc", "-1", "99999999999"}) {
-        session.rom.changed = false;
+        DocumentTestAccess::setChanged(document, false);
         prompter.messages.clear();
         prompter.inputs = {answer};
         action("mTrackN")->trigger();
         EXPECT_EQ(prompter.messages.size(), 1) << answer;
-        EXPECT_EQ(session.rom.curTrack, 5) << answer;
+        EXPECT_EQ(document.rom().curTrack, 5) << answer;
     }
     // A cancelled box says nothing.
     prompter.messages.clear();
     action("mTrackN")->trigger();
     EXPECT_TRUE(prompter.messages.isEmpty());
-    EXPECT_EQ(session.rom.curTrack, 5);
+    EXPECT_EQ(document.rom().curTrack, 5);
 }
 
 TEST_F(MainWindowTest, TileSetMenuNeverAsksAndRedrawsWithTheNewTiles) {
     openRom();
-    session.rom.changed = false;
-    const auto cells = session.map.cells();
+    DocumentTestAccess::setChanged(document, false);
+    const auto cells = document.map().cells();
     action("mTileSet6")->trigger();
     EXPECT_TRUE(prompter.questions.isEmpty());
-    EXPECT_TRUE(session.rom.changed);
-    EXPECT_EQ(session.rom.curTheme, 12);
-    EXPECT_EQ(session.map.cells(), cells);
+    EXPECT_TRUE(document.changed());
+    EXPECT_EQ(document.rom().curTheme, 12);
+    EXPECT_EQ(document.map().cells(), cells);
     EXPECT_EQ(window->panelText("desc"), "Tile set: Bowser Castle");
     QImage sheet(QString(KORVALE_BIN_DIR) + "/t06.bmp");
     sheet = sheet.convertToFormat(QImage::Format_RGB32);
-    const uint8_t tile = session.map.at(40, 40);
+    const uint8_t tile = document.map().at(40, 40);
     EXPECT_EQ(view()->image().copy(320, 320, 8, 8),
               sheet.copy(8 * (tile % 16), 8 * (tile / 16), 8, 8));
 }
 
 TEST_F(MainWindowTest, PageKeysAskThenMoveWithinTheTracksAndLevels) {
     openRom();
-    const int first = session.rom.curTrack;
+    const int first = document.rom().curTrack;
 
     // Yes keeps everything.
     prompter.yesNo.push_back(Prompter::Answer::Yes);
     QTest::keyClick(view(), Qt::Key_PageDown);
     EXPECT_EQ(prompter.questions, QStringList{kQuestion});
-    EXPECT_EQ(session.rom.curTrack, first);
+    EXPECT_EQ(document.rom().curTrack, first);
 
     // The keys reach the window whichever child has the focus.
     prompter.yesNo.push_back(Prompter::Answer::No);
     QTest::keyClick(window->hscroll(), Qt::Key_PageDown);
-    EXPECT_EQ(session.rom.curTrack, first + 1);
-    EXPECT_EQ(session.map.cells(), test::expectedTrackMap(first + 1));
+    EXPECT_EQ(document.rom().curTrack, first + 1);
+    EXPECT_EQ(document.map().cells(), test::expectedTrackMap(first + 1));
 
-    session.rom.changed = false;
+    DocumentTestAccess::setChanged(document, false);
     QTest::keyClick(view(), Qt::Key_PageUp);
-    EXPECT_EQ(session.rom.curTrack, first);
+    EXPECT_EQ(document.rom().curTrack, first);
 
     // Shift: the next level's track.
-    session.rom.changed = false;
+    DocumentTestAccess::setChanged(document, false);
     QTest::keyClick(view(), Qt::Key_PageDown, Qt::ShiftModifier);
-    EXPECT_EQ(session.rom.curLevel, 1);
-    EXPECT_EQ(session.rom.curTrack, session.rom.levelTrack[1]);
+    EXPECT_EQ(document.rom().curLevel, 1);
+    EXPECT_EQ(document.rom().curTrack, document.rom().levelTrack[1]);
 
     // At the last track the question still comes, then nothing happens.
-    session.rom.changed = false;
+    DocumentTestAccess::setChanged(document, false);
     prompter.inputs = {"23"};
     action("mTrackN")->trigger();
-    ASSERT_EQ(session.rom.curTrack, 23);
+    ASSERT_EQ(document.rom().curTrack, 23);
     prompter.questions.clear();
     prompter.yesNo.push_back(Prompter::Answer::No);
     const QString caption = window->windowTitle();
     QTest::keyClick(view(), Qt::Key_PageDown);
     EXPECT_EQ(prompter.questions.size(), 1);
-    EXPECT_EQ(session.rom.curTrack, 23);
+    EXPECT_EQ(document.rom().curTrack, 23);
     EXPECT_EQ(window->windowTitle(), caption);
 }
 
-TEST_F(MainWindowTest, SaveWritesTheTrackIntoTheRomAndReloadsIt) {
+TEST_F(MainWindowTest, SaveWritesTheTrackIntoTheRomAndCaptionsItsNewPlace) {
     openRom();
     const auto edited = paintedMap();
-    session.map.replace(edited);
-    const uint8_t theme = session.rom.curTheme;
-    const Bytes original = romBytes();
+    DocumentTestAccess::map(document).replace(edited);
 
+    // What lands in the ROM is the document's test; here the questions, the
+    // message and the caption.
     prompter.inputs = {" 03 "};
     action("mTS")->trigger();
     EXPECT_EQ(prompter.prompts, QStringList{"Save To Track Number (Hex)"});
-    EXPECT_EQ(prompter.defaults, QStringList{q(HexPad(session.rom.levelTrack[0], 2))});
+    EXPECT_EQ(prompter.defaults, QStringList{q(HexPad(document.rom().levelTrack[0], 2))});
     EXPECT_EQ(prompter.messages, QStringList{"Track saved succesfully!"});
-
-    const Bytes saved = romBytes();
-    EXPECT_EQ(saved.size(), 0x200000u + 0x200u);  // grown to 16 megabits
-    EXPECT_EQ(saved[fileOffset(layout::kTrackThemeTable) + 3], theme);
-    const uint32_t p = fileOffset(layout::kTrackPointerTable) + 3 * 3;
-    const uint32_t address = saved[p] | saved[p + 1] << 8 | saved[p + 2] << 16;
-    const uint32_t at = test::binding().SNEStoPC(address, 2, 1);
-    EXPECT_GE(at, fileOffset(layout::kSaveWindowStart));
-    EXPECT_EQ(session.rom.trackOffset[3], static_cast<int32_t>(at));
-    // The old data is untouched; only the tables changed in the old area.
-    for (size_t i : test::differences(Bytes(original.begin(), original.end()),
-                                      Bytes(saved.begin(), saved.begin() + original.size()))) {
-        const bool inPointer = i >= p && i < p + 3;
-        EXPECT_TRUE(inPointer || i == fileOffset(layout::kTrackThemeTable) + 3 ||
-                    i == fileOffset(0xFFD7))  // the internal header's size byte
-            << "byte " << i;
-    }
-
-    // The track shown is track 3 as read back from its new place.
-    EXPECT_EQ(session.rom.curTrack, 3);
-    EXPECT_EQ(session.map.cells(), edited);
-    EXPECT_EQ(window->windowTitle(), expectedCaption(3, static_cast<int32_t>(at)));
-
-    // An independent session reads the same map.
-    RomSession other;
-    ASSERT_TRUE(other.openRom(romPath.toStdString(), false).ok());
-    LoadedTrack loaded;
-    ASSERT_TRUE(other.readTrack(3, 0, loaded).ok());
-    EXPECT_EQ(loaded.cells, edited);
+    const int32_t at = document.rom().trackOffset[3];
+    EXPECT_GE(at, static_cast<int32_t>(fileOffset(layout::kSaveWindowStart)));
+    EXPECT_EQ(document.rom().curTrack, 3);
+    EXPECT_EQ(document.map().cells(), edited);
+    EXPECT_EQ(window->windowTitle(), expectedCaption(3, at));
+    EXPECT_EQ(window->panelText("pointer"), "03: " + QString::number(at, 16).toUpper());
+    EXPECT_FALSE(document.changed());
 }
 
 TEST_F(MainWindowTest, SaveRefusesTrackNumbersAboveHex17AndCancelWritesNothing) {
     openRom();
     const Bytes before = romBytes();
-    const uint8_t track = session.rom.curTrack;
+    const uint8_t track = document.rom().curTrack;
     prompter.inputs = {"18"};
     action("mTS")->trigger();
     ASSERT_EQ(prompter.messages.size(), 1);
     EXPECT_TRUE(prompter.messages[0].contains("18"));
-    EXPECT_EQ(session.rom.curTrack, track);
+    EXPECT_EQ(document.rom().curTrack, track);
 
     prompter.messages.clear();
     prompter.inputs = {"   "};
@@ -319,7 +327,7 @@ TEST_F(MainWindowTest, SaveRefusesTrackNumbersAboveHex17AndCancelWritesNothing) 
     action("mTS")->trigger();  // cancelled box
     EXPECT_TRUE(prompter.messages.isEmpty());
     EXPECT_EQ(romBytes(), before);
-    EXPECT_TRUE(session.rom.changed);
+    EXPECT_TRUE(document.changed());
 }
 
 TEST_F(MainWindowTest, SaveToAnUnwritableRomShowsTheNoSpaceMessage) {
@@ -332,13 +340,13 @@ TEST_F(MainWindowTest, SaveToAnUnwritableRomShowsTheNoSpaceMessage) {
     EXPECT_EQ(prompter.messages,
               QStringList{"Unable to save file, either there is no more space in the ROM\r\nor "
                           "the file is Read-Only."});
-    EXPECT_TRUE(session.rom.changed);
+    EXPECT_TRUE(document.changed());
 }
 
 TEST_F(MainWindowTest, ExportThenImportGivesTheSameTrackBack) {
     openRom();
     const auto edited = paintedMap();
-    session.map.replace(edited);
+    DocumentTestAccess::map(document).replace(edited);
     action("mTileSet5")->trigger();
     const QString file = q(dir.file("track.mkt"));
 
@@ -346,24 +354,20 @@ TEST_F(MainWindowTest, ExportThenImportGivesTheSameTrackBack) {
     action("mTE")->trigger();
     EXPECT_EQ(prompter.dialogs.last(), "Export Track|SMK Track (*.mkt);;All Files (*.*)");
     EXPECT_EQ(prompter.messages, QStringList{"Track Saved"});
-    EXPECT_FALSE(session.rom.changed);
-    const Bytes bytes = test::readBytes(file.toStdString());
-    ASSERT_EQ(bytes.size(), 16385u);
-    EXPECT_TRUE(std::equal(edited.begin(), edited.end(), bytes.begin()));
-    EXPECT_EQ(bytes[16384], 10);
+    EXPECT_FALSE(document.changed());
 
     // Load something else, then import the file (no question: nothing changed... yet).
-    session.rom.changed = false;
+    DocumentTestAccess::setChanged(document, false);
     action("mTrack3")->trigger();
-    const uint8_t track = session.rom.curTrack;
+    const uint8_t track = document.rom().curTrack;
     prompter.yesNo.push_back(Prompter::Answer::No);
     prompter.files.push_back(file);
     action("mTi")->trigger();
     EXPECT_EQ(prompter.dialogs.last(), "Import Track|SMK Track (*.mkt);;All Files (*.*)");
-    EXPECT_EQ(session.map.cells(), edited);
-    EXPECT_EQ(session.rom.curTheme, 10);
-    EXPECT_EQ(session.rom.curTrack, track);
-    EXPECT_TRUE(session.rom.changed);
+    EXPECT_EQ(document.map().cells(), edited);
+    EXPECT_EQ(document.rom().curTheme, 10);
+    EXPECT_EQ(document.rom().curTrack, track);
+    EXPECT_TRUE(document.changed());
     EXPECT_TRUE(test::cellShows(*view(), window->tiles(), 5, 5, 0xEE));
     // The import is one step to undo.
     EXPECT_EQ(window->history().undoName(), "Import Track");
@@ -375,10 +379,10 @@ TEST_F(MainWindowTest, FailedExportKeepsTheChangesFlagAndABadTrackFileChangesNot
     action("mTE")->trigger();
     ASSERT_EQ(prompter.messages.size(), 1);
     EXPECT_NE(prompter.messages[0], "Track Saved");
-    EXPECT_TRUE(session.rom.changed);
+    EXPECT_TRUE(document.changed());
 
-    const auto cells = session.map.cells();
-    const uint8_t theme = session.rom.curTheme;
+    const auto cells = document.map().cells();
+    const uint8_t theme = document.rom().curTheme;
     const QString shortFile = q(dir.file("short.mkt"));
     test::writeBytes(shortFile.toStdString(), Bytes(100, 7));
     const QString badTheme = q(dir.file("theme.mkt"));
@@ -392,45 +396,45 @@ TEST_F(MainWindowTest, FailedExportKeepsTheChangesFlagAndABadTrackFileChangesNot
         action("mTi")->trigger();
         ASSERT_EQ(prompter.messages.size(), 1);
         EXPECT_TRUE(prompter.messages[0].contains(QFileInfo(file).fileName()));
-        EXPECT_EQ(session.map.cells(), cells);
-        EXPECT_EQ(session.rom.curTheme, theme);
+        EXPECT_EQ(document.map().cells(), cells);
+        EXPECT_EQ(document.rom().curTheme, theme);
     }
 }
 
 TEST_F(MainWindowTest, NewTrackFillsTheMapWithTheRightButtonTile) {
     openRom();
-    session.rom.changed = false;
+    DocumentTestAccess::setChanged(document, false);
     window->tools().setRightTile(0x3A);
     action("mTN")->trigger();
     TrackMap::Cells expected;
     expected.fill(0x3A);
-    EXPECT_EQ(session.map.cells(), expected);
-    EXPECT_FALSE(session.rom.changed);
+    EXPECT_EQ(document.map().cells(), expected);
+    EXPECT_FALSE(document.changed());
     EXPECT_TRUE(test::cellShows(*view(), window->tiles(), 127, 127, 0x3A));
     EXPECT_EQ(window->history().undoName(), "New Track");
 }
 
 TEST_F(MainWindowTest, ImportFromOffsetLoadsTheDataThereAsTrackZeroOfLevelZero) {
     openRom();
-    session.rom.changed = false;
+    DocumentTestAccess::setChanged(document, false);
     action("mTrack5")->trigger();
-    const int track = session.rom.curTrack;
-    const int32_t offset = session.rom.trackOffset[track];
-    session.rom.changed = false;
+    const int track = document.rom().curTrack;
+    const int32_t offset = document.rom().trackOffset[track];
+    DocumentTestAccess::setChanged(document, false);
 
     prompter.inputs = {QString::number(offset, 16)};
     action("mTOffset")->trigger();
     EXPECT_EQ(prompter.prompts.last(), "Offset");
     EXPECT_EQ(prompter.defaults.last(), QString::number(offset, 16).toUpper());
-    EXPECT_EQ(session.rom.curTrack, 0);
-    EXPECT_EQ(session.rom.curLevel, 0);
-    EXPECT_EQ(session.map.cells(), test::expectedTrackMap(track));
+    EXPECT_EQ(document.rom().curTrack, 0);
+    EXPECT_EQ(document.rom().curLevel, 0);
+    EXPECT_EQ(document.map().cells(), test::expectedTrackMap(track));
     EXPECT_EQ(window->windowTitle(), expectedCaption(0, offset));
 
     // A cancelled box loads track 0 from its own place.
-    session.rom.changed = false;
+    DocumentTestAccess::setChanged(document, false);
     action("mTOffset")->trigger();
-    EXPECT_EQ(session.map.cells(), test::expectedTrackMap(0));
+    EXPECT_EQ(document.map().cells(), test::expectedTrackMap(0));
 }
 
 TEST_F(MainWindowTest, ExitAndClosingAskAndYesKeepsTheProgramRunning) {
@@ -483,19 +487,20 @@ TEST_F(MissingSheetTest, AMissingSheetIsNamedAndThePreviousSetStays) {
     action("mTileSet3")->trigger();
     ASSERT_EQ(prompter.messages.size(), 1);
     EXPECT_TRUE(prompter.messages[0].contains("t03.bmp"));
-    EXPECT_EQ(session.rom.curTheme, 0);
+    EXPECT_EQ(document.rom().curTheme, 0);
     EXPECT_EQ(view()->image(), before);
 
     // A track of that tile set is refused as a whole.
     int track = -1;
     for (int t = 0; t < 24 && track < 0; ++t)
-        if (session.rom.trackTheme[t] >> 1 == 3) track = t;
+        if (document.rom().trackTheme[t] >> 1 == 3) track = t;
     if (track >= 0) {
-        const uint8_t shown = session.rom.curTrack;
+        const uint8_t shown = document.rom().curTrack;
         prompter.messages.clear();
-        EXPECT_FALSE(window->ShowTrack(track, 0));
+        prompter.inputs = {QString::number(track)};
+        action("mTrackN")->trigger();
         EXPECT_EQ(prompter.messages.size(), 1);
-        EXPECT_EQ(session.rom.curTrack, shown);
+        EXPECT_EQ(document.rom().curTrack, shown);
     }
 }
 

@@ -15,10 +15,10 @@
 #include <memory>
 
 #include "core/open_rom.h"
+#include "support/scripted_prompter.h"
 #include "support/test_rom.h"
 #include "ui/main_window.h"
 #include "ui/map_view.h"
-#include "ui/prompter.h"
 #include "ui/tile_palette.h"
 
 namespace korvale::test {
@@ -64,7 +64,7 @@ class WindowFixture : public ::testing::Test {
         } else {
             options.sheetFolder = QString(KORVALE_BIN_DIR);
         }
-        window = std::make_unique<MainWindow>(session, prompter, options);
+        window = std::make_unique<MainWindow>(document, prompter, options);
         QString error;
         ASSERT_TRUE(window->loadInitialTiles(&error)) << error.toStdString();
         window->showWithPalette();
@@ -75,7 +75,7 @@ class WindowFixture : public ::testing::Test {
     void openRom() {
         prompter.files.push_back(romPath);
         action("mFO")->trigger();
-        ASSERT_TRUE(session.rom.isOpen());
+        ASSERT_TRUE(document.rom().isOpen());
     }
 
     QAction* action(const char* name) {
@@ -89,7 +89,7 @@ class WindowFixture : public ::testing::Test {
     TempDir dir;
     QString romPath;
     ScriptedPrompter prompter;
-    RomSession session;
+    TrackDocument document;
     std::unique_ptr<MainWindow> window;
 };
 

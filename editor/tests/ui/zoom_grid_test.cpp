@@ -82,7 +82,7 @@ TEST_F(ZoomGridTest, EveryScreenPixelOfACellPressesThatCell) {
             // (Not cell (0, 0): QTest takes the point (0, 0) for the centre.)
             for (const QPoint offset : {QPoint(0, 0), QPoint(s - 1, s - 1), QPoint(s / 2, 1)}) {
                 tools().setLeftTile(static_cast<uint8_t>(++tile));
-                TrackMap::Cells expected = session.map.cells();
+                TrackMap::Cells expected = document.map().cells();
                 expected[static_cast<size_t>(cell.y() * 128 + cell.x())] =
                     static_cast<uint8_t>(tile);
                 const QPoint at = cell * s + offset;
@@ -90,7 +90,8 @@ TEST_F(ZoomGridTest, EveryScreenPixelOfACellPressesThatCell) {
                 EXPECT_EQ(window->panelText("mouse").toStdString(),
                           QString("X: %1, Y: %2").arg(cell.x()).arg(cell.y()).toStdString())
                     << z << "x at " << at.x() << "," << at.y();
-                ASSERT_EQ(session.map.cells(), expected) << z << "x at " << at.x() << "," << at.y();
+                ASSERT_EQ(document.map().cells(), expected)
+                    << z << "x at " << at.x() << "," << at.y();
             }
             // Painted crisp: the zoomed cell is its tile, each pixel a z x z square.
             const QRect mapRect(8 * cell.x(), 8 * cell.y(), 8, 8);
@@ -116,7 +117,7 @@ TEST_F(ZoomGridTest, SelectionAndFloatingBlockScaleAndDragInWholeCellsAt2x) {
     QTest::mousePress(view(), Qt::LeftButton, Qt::NoModifier, QPoint(16 * 10 + 5, 16 * 10 + 5));
     QTest::mouseMove(view(), QPoint(16 * 7 + 15, 16 * 12 + 15));
     EXPECT_EQ(outline->geometry(), QRect(112, 160, 64, 48));
-    const TrackMap::Cells before = session.map.cells();
+    const TrackMap::Cells before = document.map().cells();
     QTest::mouseRelease(view(), Qt::LeftButton, Qt::NoModifier, QPoint(16 * 7 + 15, 16 * 12 + 15));
     ASSERT_TRUE(carrier->isVisible());
     EXPECT_EQ(carrier->geometry(), QRect(112, 160, 64, 48));
@@ -148,7 +149,7 @@ TEST_F(ZoomGridTest, SelectionAndFloatingBlockScaleAndDragInWholeCellsAt2x) {
     EXPECT_FALSE(carrier->isVisible());
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x)
-            EXPECT_EQ(session.map.at(9 + x, 11 + y), before[(10 + y) * 128 + 7 + x]) << x << y;
+            EXPECT_EQ(document.map().at(9 + x, 11 + y), before[(10 + y) * 128 + 7 + x]) << x << y;
 
     // Paste floats at the map pixel shown at the view's corner.
     window->hscroll()->setValue(window->hscroll()->maximum() / 2);
@@ -164,7 +165,7 @@ TEST_F(ZoomGridTest, SelectionAndFloatingBlockScaleAndDragInWholeCellsAt2x) {
 
 TEST_F(ZoomGridTest, TheGridOverlaysThePaintedViewAndNeverTheImage) {
     for (int x = 0; x < 4; ++x)
-        for (int y = 0; y < 4; ++y) session.DrawMap(x, y, static_cast<uint8_t>(0x10 + x + 4 * y));
+        for (int y = 0; y < 4; ++y) document.DrawMap(x, y, static_cast<uint8_t>(0x10 + x + 4 * y));
     const QImage image = view()->image();
     const qint64 cacheKey = view()->image().cacheKey();
     EXPECT_FALSE(action("mVGrid")->isChecked());
@@ -211,7 +212,7 @@ TEST_F(ZoomGridTest, TheGridOverlaysThePaintedViewAndNeverTheImage) {
 // one picture per number; kept for the next run.
 TEST_F(ZoomGridTest, TileNumbersOverlayThePaintedViewFrom2xAndNeverTheImage) {
     for (int x = 0; x < 4; ++x)
-        for (int y = 0; y < 4; ++y) session.DrawMap(x, y, static_cast<uint8_t>(0x10 + x + 4 * y));
+        for (int y = 0; y < 4; ++y) document.DrawMap(x, y, static_cast<uint8_t>(0x10 + x + 4 * y));
     const QImage image = view()->image();
     const qint64 cacheKey = view()->image().cacheKey();
     EXPECT_FALSE(action("mVTileNumbers")->isChecked());
@@ -247,18 +248,19 @@ TEST_F(ZoomGridTest, TileNumbersOverlayThePaintedViewFrom2xAndNeverTheImage) {
     MainWindow::Options options;
     options.sheetFolder = test::q(dir.path().string());
     options.settingsFile = test::q(dir.file("settings.ini"));
-    RomSession otherSession;
-    MainWindow next(otherSession, prompter, options);
+    TrackDocument nextDocument;
+    MainWindow next(nextDocument, prompter, options);
     EXPECT_TRUE(next.findChild<QAction*>("mVTileNumbers")->isChecked());
     EXPECT_TRUE(next.mapView()->tileNumbersShown());
     window->mVTileNumbers_Click(false);
     EXPECT_EQ(shown(QRect(0, 0, 128, 128)), expectedZoomed(QRect(0, 0, 32, 32), 4));
-    MainWindow third(otherSession, prompter, options);
+    TrackDocument thirdDocument;
+    MainWindow third(thirdDocument, prompter, options);
     EXPECT_FALSE(third.mapView()->tileNumbersShown());
 }
 
 TEST_F(ZoomGridTest, TheStatusBarNamesTheTileUnderThePointer) {
-    session.DrawMap(12, 5, 0x3C);
+    document.DrawMap(12, 5, 0x3C);
     window->setZoom(2);
     cellAt(QPointF(16 * 12 + 3, 16 * 5 + 15));
     EXPECT_EQ(window->panelText("tile"), "Tile 3C");

@@ -1,4 +1,4 @@
-// Loading a track from the demo ROM (two decodes through the temporary file,
+// Loading a track from the demo ROM (two decodes, the second from memory,
 // then the map replaced) and saving one back (two encodes, the free-space
 // search, the writes and their read-back). Target: each under 20 ms.
 #include <benchmark/benchmark.h>
@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/hex.h"
-#include "core/open_rom.h"
+#include "core/track_document.h"
 
 namespace korvale {
 namespace {
@@ -37,25 +37,23 @@ class RomCopy {
     std::string path_;
 };
 
-bool openCopy(benchmark::State& state, RomSession& session, const RomCopy& copy) {
-    const Outcome o = session.openRom(copy.path(), false);
+bool openCopy(benchmark::State& state, TrackDocument& document, const RomCopy& copy) {
+    const Outcome o = document.openRom(copy.path(), false);
     if (!o.ok()) state.SkipWithError(("cannot open the demo ROM: " + o.detail).c_str());
     return o.ok();
 }
 
 void BM_LoadTrack(benchmark::State& state) {
     RomCopy copy;
-    RomSession session;
-    if (!openCopy(state, session, copy)) return;
+    TrackDocument document;
+    if (!openCopy(state, document, copy)) return;
     int track = 0;
     for (auto _ : state) {
-        LoadedTrack loaded;
-        if (!session.readTrack(track, 0, loaded).ok()) {
+        if (!document.loadTrack(track).ok()) {
             state.SkipWithError("a track did not load");
             return;
         }
-        session.applyTrack(loaded);
-        benchmark::DoNotOptimize(session.map.cells().data());
+        benchmark::DoNotOptimize(document.map().cells().data());
         track = (track + 1) % layout::kTrackCount;
     }
 }
@@ -64,19 +62,17 @@ BENCHMARK(BM_LoadTrack)->Unit(benchmark::kMillisecond);
 // The first save into a fresh copy, which also grows the ROM to 16 megabits.
 void BM_SaveTrackFreshCopy(benchmark::State& state) {
     RomCopy copy;
-    RomSession session;
+    TrackDocument document;
     int track = 0;
     for (auto _ : state) {
         state.PauseTiming();
         copy.reset();
-        bool ready = openCopy(state, session, copy);
-        LoadedTrack loaded;
-        ready = ready && session.readTrack(track, 0, loaded).ok();
+        bool ready = openCopy(state, document, copy);
+        ready = ready && document.loadTrack(track).ok();
         if (!ready) return;
-        session.applyTrack(loaded);
-        session.DrawMap(64, 64, 0x5A);
+        document.DrawMap(64, 64, 0x5A);
         state.ResumeTiming();
-        const Outcome o = session.saveTrack(HexPad(track, 2));
+        const Outcome o = document.saveTrack(HexPad(track, 2));
         if (!o.ok()) {
             state.SkipWithError("the save failed");
             return;
@@ -89,21 +85,19 @@ BENCHMARK(BM_SaveTrackFreshCopy)->Unit(benchmark::kMillisecond);
 // Saves into an already grown copy; a fresh one replaces it when it is full.
 void BM_SaveTrackWithRoom(benchmark::State& state) {
     RomCopy copy;
-    RomSession session;
-    if (!openCopy(state, session, copy)) return;
-    LoadedTrack loaded;
-    if (!session.readTrack(3, 0, loaded).ok()) return state.SkipWithError("no track");
-    session.applyTrack(loaded);
+    TrackDocument document;
+    if (!openCopy(state, document, copy)) return;
+    if (!document.loadTrack(3).ok()) return state.SkipWithError("no track");
     int cell = 0;
     for (auto _ : state) {
-        session.DrawMap(cell % layout::kMapSide, cell / layout::kMapSide % layout::kMapSide, 0x21);
+        document.DrawMap(cell % layout::kMapSide, cell / layout::kMapSide % layout::kMapSide, 0x21);
         ++cell;
-        Outcome o = session.saveTrack("3");
+        Outcome o = document.saveTrack("3");
         if (o.status == Status::NoSpace) {
             state.PauseTiming();
             copy.reset();
             state.ResumeTiming();
-            o = session.saveTrack("3");
+            o = document.saveTrack("3");
         }
         if (!o.ok()) return state.SkipWithError("the save failed");
     }
