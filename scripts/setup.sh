@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev binutils
-          qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+          qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev zlib1g-dev
           fonts-dejavu-core)
 if [[ "${1:-}" == "--with-screenshots" ]]; then
   packages+=(xvfb xauth xdotool imagemagick)
