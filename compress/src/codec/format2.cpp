@@ -71,6 +71,7 @@ struct Encoder {
     const uint8_t* data;
     uint32_t size;
     KeyIndex pairs, quads;
+    TripleFilter seen;
     std::unique_ptr<uint8_t[]> reversedBits;  // kReversed of every byte
     std::unique_ptr<uint8_t[]> mirrored;      // data back to front
 
@@ -78,7 +79,7 @@ struct Encoder {
         reversedBits.reset(new (std::nothrow) uint8_t[size]);
         mirrored.reset(new (std::nothrow) uint8_t[size]);
         if (!reversedBits || !mirrored || !pairs.buildPairs(data, size, kMaxDistance + 1) ||
-            !quads.buildQuads(data, size))
+            !quads.buildQuads(data, size) || !seen.build(data, size))
             return false;
         for (uint32_t i = 0; i < size; ++i) {
             reversedBits[i] = kReversed[data[i]];
@@ -100,10 +101,14 @@ struct Encoder {
         const uint8_t v0 = data[p], v1 = data[p + 1];
         auto fixed = [e](uint32_t) { return e; };
         const uint32_t min3 = std::max(3u, beatsFills), min4 = std::max(4u, beatsFills);
+        // An absolute copy needs three bytes that start earlier: in order,
+        // bit reversed, or back to front. The filter spares a search of the
+        // whole input; a relative search is short anyway.
+        auto starts = [&](uint32_t triple) { return seen.mayStartBefore(triple, p); };
 
         if (min3 <= e)
             keepLongest(pairs, pairs.find(pairKey(target), near, p), data, p, e, min3, 0, c.fr);
-        if (min4 <= e)
+        if (min4 <= e && starts(tripleKey(target)))
             keepLongest(quads, quads.find(quadKey(target), 0, absoluteEnd), data, p, e, min4, 0,
                         c.fa);
         if (c.fr.length >= e) return;
@@ -111,10 +116,11 @@ struct Encoder {
         const uint8_t* rev = reversedBits.get();
         auto inRev = [rev](uint32_t q) { return rev + q; };
         const uint32_t reversedPair = kReversed[v0] | kReversed[v1] << 8;
-        if (min3 <= e)
+        const bool reversed = seen.mayStartBefore(reversedPair | kReversed[target[2]] << 16, p);
+        if (reversed && min3 <= e)
             keepLongest(pairs, pairs.find(reversedPair, near, p), target, e, min3, 0, c.rr, inRev,
                         fixed);
-        if (min4 <= e) {
+        if (min4 <= e && starts(reversedPair | kReversed[target[2]] << 16)) {
             const uint32_t key = reversedPair | kReversed[target[2]] << 16 |
                                  static_cast<uint32_t>(kReversed[target[3]]) << 24;
             keepLongest(quads, quads.find(key, 0, absoluteEnd), target, e, min4, 0, c.ra, inRev,
@@ -136,7 +142,7 @@ struct Encoder {
                 pairs, pairs.find(v1 | v0 << 8, nearPair, p > 0 ? p - 1 : 0), target, e, minBr, 0,
                 c.br, [back, last](uint32_t q) { return back + last - (q + 1); },
                 [capped](uint32_t q) { return capped(q + 1); });
-        if (min4 <= e && absoluteEnd >= 3) {
+        if (min4 <= e && absoluteEnd >= 3 && starts(target[2] | v1 << 8 | v0 << 16)) {
             const uint32_t key =
                 target[3] | target[2] << 8 | v1 << 16 | static_cast<uint32_t>(v0) << 24;
             keepLongest(
@@ -150,7 +156,7 @@ struct Encoder {
 }  // namespace
 
 void encodeFormat2(EncoderFrame& f, uint8_t* data, uint32_t size) {
-    Encoder enc{data, size, {}, {}, nullptr, nullptr};
+    Encoder enc{data, size, {}, {}, {}, nullptr, nullptr};
     if (size < 2 || !enc.build()) {
         f.go = false;
         return;

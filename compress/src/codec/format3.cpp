@@ -172,6 +172,7 @@ struct MainPass {
     const uint8_t* data;
     uint32_t size;
     KeyIndex quads, pairs;
+    TripleFilter seen;
 
     // Copy sources lie at most 4096 back and need 4 bytes, except the 0xFE
     // copy, whose 16 possible sources need 3. The copies come
@@ -182,6 +183,11 @@ struct MainPass {
     void copies(uint32_t p, uint32_t e, int fillSaving, Candidates& c) {
         const uint8_t* target = data + p;
         const auto beatsFill = static_cast<uint32_t>(fillSaving) + 1;  // as saving
+        const uint32_t fdMinimum = beatsFill + 3 > 20 ? beatsFill + 3 : 20;
+        // Every copy needs three bytes that start earlier.
+        if ((beatsFill > 19 - 3 && (e < 4 || e < fdMinimum)) ||
+            !seen.mayStartBefore(tripleKey(target), p))
+            return;
         // 0xFE: distances 128, 120, ..., 8, earliest source first; the kept
         // length is capped at 18, so a longer match at a later source wins.
         // Sources need 3 bytes, so only those sharing the first two are tried.
@@ -204,7 +210,6 @@ struct MainPass {
         if (e < 4) return;
         const uint32_t key = quadKey(target);
         // 0xFD: at most 256 back, 20 bytes or more.
-        const uint32_t fdMinimum = beatsFill + 3 > 20 ? beatsFill + 3 : 20;
         if (e >= fdMinimum) {
             Match m;
             keepLongest(quads, quads.find(key, p > 256 ? p - 256 : 0, p), data, p, e, fdMinimum, 0,
@@ -436,9 +441,9 @@ void secondPass(EncoderFrame& f, const uint8_t* data) {
 }  // namespace
 
 void encodeFormat3(EncoderFrame& f, uint8_t* data, uint32_t size) {
-    MainPass pass{data, size, {}, {}};
+    MainPass pass{data, size, {}, {}, {}};
     if (size < 2 || !pass.quads.buildQuads(data, size, 4096) ||
-        !pass.pairs.buildPairs(data, size, 128)) {
+        !pass.pairs.buildPairs(data, size, 128) || !pass.seen.build(data, size)) {
         f.go = false;
         return;
     }

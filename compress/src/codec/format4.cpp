@@ -67,7 +67,6 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
                         relativeMin, 0, relative);
         // Absolute and inverted copies need 4 bytes, so a 4-byte key finds them all.
         const uint32_t key = e >= 4 ? quadKey(data + p) : 0;
-        if (e >= 5) quads.prefetch(quadKey(data + p + 1));
         const uint32_t invertedMin = std::max(4u, beatsFills);
         if (relative.length < e && invertedMin <= e)
             keepLongest(quads, quads.find(~key, 0, p), data, p, e, invertedMin, 0xFF, inverted);

@@ -81,4 +81,21 @@ uint32_t KeyIndex::last(uint32_t key, uint32_t high) const {
     return e;
 }
 
+bool TripleFilter::build(const uint8_t* data, uint32_t size) {
+    data_ = data;
+    count_ = size >= 3 ? size - 2 : 0;
+    added_ = 0;
+    bits_.reset(static_cast<uint64_t*>(std::calloc((1u << kBits) / 64, sizeof(uint64_t))));
+    return bits_ != nullptr;
+}
+
+void TripleFilter::addUpTo(uint32_t high) {
+    uint64_t* bits = bits_.get();
+    for (uint32_t i = added_; i < high && i < count_; ++i) {
+        const uint32_t h = hash(tripleKey(data_ + i));
+        bits[h >> 6] |= uint64_t{1} << (h & 63);
+    }
+    if (high > added_) added_ = high;
+}
+
 }  // namespace zarni::codec

@@ -43,10 +43,6 @@ class KeyIndex {
         return findFrom(b, low, high);
     }
 
-    // Starts loading the bucket of a key searched soon: on data without
-    // repeats that load is most of a position's cost.
-    void prefetch(uint32_t key) const { __builtin_prefetch(buckets_.get() + bucket(key)); }
-
     uint32_t next(uint32_t position) const { return widen(next_[position & ringMask_]); }
 
     // Windowed indexes: the last position of key's bucket below high, and the
@@ -90,6 +86,39 @@ class KeyIndex {
     std::unique_ptr<Bucket, FreeDeleter> buckets_;
     std::unique_ptr<Slot[]> next_, previous_;
 };
+
+// The three-byte strings that start before a position, as bits of a hashed
+// set filled as the encoder advances. A string whose bit is clear starts
+// nowhere before, so no match of three bytes or more can be found for it and
+// the search is skipped; on data without repeats that is nearly every search.
+class TripleFilter {
+  public:
+    bool build(const uint8_t* data, uint32_t size);
+
+    // False only when triple (bytes low first) starts at no position below high.
+    bool mayStartBefore(uint32_t triple, uint32_t high) {
+        if (added_ < high) addUpTo(high);
+        const uint32_t h = hash(triple);
+        return (bits_.get()[h >> 6] >> (h & 63)) & 1;
+    }
+
+  private:
+    static constexpr uint32_t kBits = 18;
+    static uint32_t hash(uint32_t triple) { return (triple * 0x9E3779B1u) >> (32 - kBits); }
+    void addUpTo(uint32_t high);
+    struct FreeDeleter {
+        void operator()(void* p) const { std::free(p); }
+    };
+
+    const uint8_t* data_ = nullptr;
+    uint32_t count_ = 0;
+    uint32_t added_ = 0;
+    std::unique_ptr<uint64_t, FreeDeleter> bits_;
+};
+
+inline uint32_t tripleKey(const uint8_t* p) {
+    return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
+}
 
 inline uint32_t pairKey(const uint8_t* p) {
     return p[0] | (static_cast<uint32_t>(p[1]) << 8);
