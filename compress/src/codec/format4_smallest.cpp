@@ -139,42 +139,9 @@ class PlaceSet {
     }
 
     // The largest member below x, or kNone.
-    uint32_t before(uint32_t x) const {
-        uint32_t i = x >> 6;
-        uint64_t w = words0_[i] & below(x & 63);
-        if (w) return (i << 6) | top(w);
-        const uint32_t i1 = i >> 6;
-        w = words1_[i1] & below(i & 63);
-        if (!w) {
-            w = words2_[0] & below(i1 & 63);
-            if (!w) return kNone;
-            const uint32_t k = top(w);
-            w = words1_[k];
-            i = (k << 6) | top(w);
-        } else {
-            i = (i1 << 6) | top(w);
-        }
-        return (i << 6) | top(words0_[i]);
-    }
-
+    uint32_t before(uint32_t x) const { return nearest<false>(x); }
     // The smallest member above x, or kNone.
-    uint32_t after(uint32_t x) const {
-        uint32_t i = x >> 6;
-        uint64_t w = words0_[i] & above(x & 63);
-        if (w) return (i << 6) | low(w);
-        const uint32_t i1 = i >> 6;
-        w = words1_[i1] & above(i & 63);
-        if (!w) {
-            w = words2_[0] & above(i1 & 63);
-            if (!w) return kNone;
-            const uint32_t k = low(w);
-            w = words1_[k];
-            i = (k << 6) | low(w);
-        } else {
-            i = (i1 << 6) | low(w);
-        }
-        return (i << 6) | low(words0_[i]);
-    }
+    uint32_t after(uint32_t x) const { return nearest<true>(x); }
 
   private:
     static uint64_t bit(uint32_t b) { return uint64_t{1} << b; }
@@ -182,6 +149,27 @@ class PlaceSet {
     static uint64_t above(uint32_t b) { return b == 63 ? 0 : ~uint64_t{0} << (b + 1); }
     static uint32_t top(uint64_t w) { return 63 - static_cast<uint32_t>(std::countl_zero(w)); }
     static uint32_t low(uint64_t w) { return static_cast<uint32_t>(std::countr_zero(w)); }
+
+    // The word of x first, then its summary word, then the top word.
+    template <bool kUp>
+    uint32_t nearest(uint32_t x) const {
+        auto side = [](uint32_t b) { return kUp ? above(b) : below(b); };
+        auto pick = [](uint64_t w) { return kUp ? low(w) : top(w); };
+        uint32_t i = x >> 6;
+        uint64_t w = words0_[i] & side(x & 63);
+        if (w) return (i << 6) | pick(w);
+        const uint32_t i1 = i >> 6;
+        w = words1_[i1] & side(i & 63);
+        if (w) {
+            i = (i1 << 6) | pick(w);
+        } else {
+            w = words2_[0] & side(i1 & 63);
+            if (!w) return kNone;
+            const uint32_t k = pick(w);
+            i = (k << 6) | pick(words1_[k]);
+        }
+        return (i << 6) | pick(words0_[i]);
+    }
 
     // Places reach 2 x 65,536: 2048 words, 32 summary words, one top word.
     uint64_t words0_[2048] = {};

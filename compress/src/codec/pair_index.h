@@ -15,6 +15,11 @@
 
 namespace zarni::codec {
 
+// Tables from calloc: zeroed pages that nothing touches cost nothing.
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
 class KeyIndex {
   public:
     static constexpr uint32_t kEnd = 0xFFFFFFFF;
@@ -61,9 +66,6 @@ class KeyIndex {
     struct Bucket {
         Slot head, tail;  // oldest and newest entry
     };
-    struct FreeDeleter {
-        void operator()(void* p) const { std::free(p); }
-    };
 
     bool build(const uint8_t* data, uint32_t size, uint32_t keyBytes, uint32_t window);
     void addUpTo(uint32_t high);
@@ -106,9 +108,6 @@ class TripleFilter {
     static constexpr uint32_t kBits = 18;
     static uint32_t hash(uint32_t triple) { return (triple * 0x9E3779B1u) >> (32 - kBits); }
     void addUpTo(uint32_t high);
-    struct FreeDeleter {
-        void operator()(void* p) const { std::free(p); }
-    };
 
     const uint8_t* data_ = nullptr;
     uint32_t count_ = 0;
