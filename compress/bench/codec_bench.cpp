@@ -5,7 +5,9 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#if defined(ZARNI_BENCH_ZLIB)
 #include <zlib.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -145,6 +147,7 @@ void decode(benchmark::State& state, uint32_t format, int which) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * got));
 }
 
+#if defined(ZARNI_BENCH_ZLIB)
 // The yardstick for encode speed: zlib at level 9 on the same input.
 void zlibLevel9(benchmark::State& state, int which) {
     const Bytes& in = input(which);
@@ -161,6 +164,7 @@ void zlibLevel9(benchmark::State& state, int which) {
     state.counters["stream_bytes"] = static_cast<double>(n);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * in.size()));
 }
+#endif
 
 using Recompress = uint32_t (*)(void*, void*, uint32_t, uint32_t, uint32_t, uint32_t);
 
@@ -324,11 +328,13 @@ int registerAll() {
                 ->Unit(benchmark::kMicrosecond);
         }
     }
+#if defined(ZARNI_BENCH_ZLIB)
     for (int which = 0; which < static_cast<int>(std::size(kInputNames)); ++which) {
         benchmark::RegisterBenchmark((std::string("encode/zlib9/") + kInputNames[which]).c_str(),
                                      zlibLevel9, which)
             ->Unit(benchmark::kMillisecond);
     }
+#endif
     registerSmallest();
     return 0;
 }
