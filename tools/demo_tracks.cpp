@@ -258,15 +258,6 @@ const std::vector<RaceDesign>& raceDesigns() {
 constexpr int kArenaTileSets[4] = {kMarioCircuit, kDonutPlains, kKoopaBeach, kBowserCastle};
 
 // Small deterministic value noise for patches of rough ground and pools.
-double hashUnit(int x, int y, int seed) {
-    uint32_t h = static_cast<uint32_t>(x) * 73856093u ^ static_cast<uint32_t>(y) * 19349663u ^
-                 static_cast<uint32_t>(seed) * 83492791u;
-    h ^= h >> 13;
-    h *= 0x5bd1e995u;
-    h ^= h >> 15;
-    return (h & 0xFFFFu) / 65535.0;
-}
-
 double valueNoise(double x, double y, int seed) {
     const int x0 = static_cast<int>(std::floor(x));
     const int y0 = static_cast<int>(std::floor(y));
@@ -683,6 +674,15 @@ bool compressFormat4(std::vector<uint8_t> source, std::vector<uint8_t>& out) {
 }
 
 }  // namespace
+
+double hashUnit(int x, int y, int seed) {
+    uint32_t h = static_cast<uint32_t>(x) * 73856093u ^ static_cast<uint32_t>(y) * 19349663u ^
+                 static_cast<uint32_t>(seed) * 83492791u;
+    h ^= h >> 13;
+    h *= 0x5bd1e995u;
+    h ^= h >> 15;
+    return (h & 0xFFFFu) / 65535.0;
+}
 
 TileRole tileRole(uint8_t t) {
     switch (t) {

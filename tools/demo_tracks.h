@@ -1,7 +1,8 @@
 // The demo data: 24 generated track maps and a small ROM image laid out like
 // the game's, so the editor can be used and tested without the game itself.
 // Tile numbers carry the same kind of ground in every tile set; the tile
-// sheets colour each number for its set, so maps and sheets agree.
+// sheets picture each number in the manner of its set, so maps and sheets
+// agree.
 #ifndef KORVALE_TOOLS_DEMO_TRACKS_H
 #define KORVALE_TOOLS_DEMO_TRACKS_H
 
@@ -77,7 +78,7 @@ inline constexpr uint8_t kBump = 0x72;
 }  // namespace tile
 
 // What a tile number stands for; numbers the tracks do not draw with are
-// Unused and get a plain shade of their row's kind in the sheets.
+// Unused (the sheets draw them as variants of their row's kind of ground).
 enum class TileRole {
     Unused,
     Road,
@@ -104,6 +105,9 @@ enum class TileRole {
 };
 
 TileRole tileRole(uint8_t tile);
+
+// Deterministic noise in [0, 1] for a cell or pixel (x, y): the same every run.
+double hashUnit(int x, int y, int seed);
 
 // Surface a kart drives on: road, start line and what lies on the road.
 bool isTrackSurface(uint8_t tile);

@@ -115,6 +115,18 @@ ZARNI_API uint32_t ZARNI_CALL ZarniDecompress(void* destination, uint32_t fileOf
                                               uint32_t maxSize, uint32_t format,
                                               uint32_t formatFlag, uint32_t* endOffsetOut);
 
+/* Decodes the stream at source[sourceOffset] exactly as ZarniDecompress does
+ * at a file offset (same formats, results, limits and destination rules),
+ * with source[0..sourceSize) in place of the open file: decoding stops at
+ * sourceSize as it stops at the end of a file. endOffsetOut receives an offset
+ * within source. Touches no module state and needs no open file; safe on any
+ * bytes and from any thread. Returns 0, without writing endOffsetOut, when
+ * source is null, memory is short or the format is unknown. */
+ZARNI_API uint32_t ZARNI_CALL ZarniDecompressMemory(void* destination, const void* source,
+                                                    uint32_t sourceSize, uint32_t sourceOffset,
+                                                    uint32_t maxSize, uint32_t format,
+                                                    uint32_t formatFlag, uint32_t* endOffsetOut);
+
 /* Encodes size bytes of source.
  * destination: at least maxSize bytes, or null to only measure.
  * Formats 0 and 1 with formatFlag set pack source in place first (the

@@ -11,11 +11,11 @@
 namespace {
 
 const char* const kExports[] = {
-    "ZarniVersion",     "ZarniOpenFile",        "ZarniCloseFile",          "ZarniGetFileSize",
-    "ZarniReadFile",    "ZarniWriteFile",       "ZarniSNEStoPC",           "ZarniPCtoSNES",
-    "ZarniDecompress",  "ZarniRecompress",      "ZarniRecompressSmallest", "ZarniEraseArea",
-    "ZarniExpandROM",   "ZarniVerifyFreeSpace", "ZarniCreatePixelMap",     "ZarniCreateBppMap",
-    "ZarniSNEStoPCRGB", "ZarniPCtoSNESRGB",     "ZarniRender8x8",
+    "ZarniVersion",      "ZarniOpenFile",         "ZarniCloseFile",       "ZarniGetFileSize",
+    "ZarniReadFile",     "ZarniWriteFile",        "ZarniSNEStoPC",        "ZarniPCtoSNES",
+    "ZarniDecompress",   "ZarniDecompressMemory", "ZarniRecompress",      "ZarniRecompressSmallest",
+    "ZarniEraseArea",    "ZarniExpandROM",        "ZarniVerifyFreeSpace", "ZarniCreatePixelMap",
+    "ZarniCreateBppMap", "ZarniSNEStoPCRGB",      "ZarniPCtoSNESRGB",     "ZarniRender8x8",
 };
 
 TEST(Exports, EveryZarniNameResolvesAndNothingElseIsExported) {

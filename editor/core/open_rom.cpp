@@ -1,23 +1,13 @@
 #include "core/open_rom.h"
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <system_error>
 #include <vector>
 
 #include "core/hex.h"
 #include "core/track_file.h"
-
-#if defined(_WIN32)
-#include <process.h>
-#define KORVALE_GETPID _getpid
-#else
-#include <unistd.h>
-#define KORVALE_GETPID getpid
-#endif
 
 namespace korvale {
 
@@ -25,12 +15,59 @@ namespace {
 
 constexpr uint32_t kReadOnly = 0;
 constexpr uint32_t kReadWrite = 1;
-constexpr uint32_t kCreate = 2;
 constexpr uint32_t kFormat = 4;
 constexpr uint32_t kMapBytes = layout::kMapCells;
 
 Outcome fail(Status status, std::string detail = {}, uint32_t value = 0) {
     return Outcome{status, std::move(detail), value};
+}
+
+// Closes the library's open file on every way out of a scope.
+class ZarniFileCloser {
+  public:
+    explicit ZarniFileCloser(ZarniBinding& zarni) : zarni_(zarni) {}
+    ~ZarniFileCloser() { close(); }
+    ZarniFileCloser(const ZarniFileCloser&) = delete;
+    ZarniFileCloser& operator=(const ZarniFileCloser&) = delete;
+    void close() {
+        if (open_) zarni_.CloseFile();
+        open_ = false;
+    }
+
+  private:
+    ZarniBinding& zarni_;
+    bool open_ = true;
+};
+
+Outcome fileFailed(const std::string& path, std::string reason) {
+    return Outcome{Status::FileFailed, path, 0, std::move(reason)};
+}
+
+// Someone else may have written the image since we read it; saving over
+// their work without asking could lose it.
+Outcome checkUnchanged(const OpenRom& rom, bool overwriteChanged) {
+    const FileStamp now = fileStamp(rom.romFileName);
+    if (!now.exists) return fileFailed(rom.romFileName, "the file no longer exists");
+    if (now != rom.stamp && !overwriteChanged) return fail(Status::ChangedOnDisk, rom.romFileName);
+    return {};
+}
+
+// The library edits a copy beside the image, and the copy replaces the image
+// only when the edit succeeded: at no moment is the image half written.
+// A read-only image is refused with `readOnly` before anything is copied.
+template <class Edit>
+Outcome editCopyOf(OpenRom& rom, Status readOnly, Edit&& edit) {
+    FileReplacement copy;
+    FileResult r = copy.beginCopy(rom.romFileName);
+    if (!r.ok())
+        return r.fault == FileFault::ReadOnly ? fail(readOnly, rom.romFileName)
+                                              : fileFailed(rom.romFileName, r.reason);
+    Outcome outcome = edit(copy.workPath());
+    if (!outcome.ok()) return outcome;
+    r = copy.commit();
+    if (!r.ok()) return fileFailed(rom.romFileName, r.reason);
+    rom.stamp = fileStamp(rom.romFileName);
+    return outcome;
 }
 
 // The copier header from the image size: 512 or 0 bytes, or nothing for a
@@ -44,20 +81,6 @@ std::optional<uint32_t> headerSizeFor(uint32_t fileSize) {
         default:
             return std::nullopt;
     }
-}
-
-// The intermediate stream of a track load goes through a file of our own, so
-// that two editors (or a test run beside one) never share it.
-std::filesystem::path uniqueTempPath() {
-    static std::atomic<unsigned> counter{0};
-    static const unsigned salt = std::random_device{}();
-    std::error_code ec;
-    auto folder = std::filesystem::temp_directory_path(ec);
-    if (ec) folder = std::filesystem::current_path(ec);
-    const std::string name = "korvale-" + std::to_string(KORVALE_GETPID()) + "-" +
-                             HexPad(static_cast<int32_t>(salt), 8) + "-" +
-                             std::to_string(counter.fetch_add(1)) + ".tmp";
-    return folder / name;
 }
 
 // The three tables as the file holds them; the caller has the image open and
@@ -139,6 +162,7 @@ Outcome RomSession::openRom(const std::string& path, bool acceptForeignTitle) {
     zarni_.CloseFile();
 
     rom.romFileName = path;
+    rom.stamp = fileStamp(path);
     rom.headerSize = h;
     rom.levelTrack = tables.levelTrack;
     rom.trackTheme = tables.trackTheme;
@@ -174,7 +198,7 @@ Outcome RomSession::readTrack(int tracknum, int32_t coffset, LoadedTrack& out) {
         return fail(Status::BadTrackNumber, {}, static_cast<uint32_t>(tracknum));
     std::string error;
     if (!zarni_.require({"ZarniOpenFile", "ZarniCloseFile", "ZarniGetFileSize", "ZarniReadFile",
-                         "ZarniWriteFile", "ZarniDecompress"},
+                         "ZarniDecompress", "ZarniDecompressMemory"},
                         &error))
         return fail(Status::LibraryMissing, error);
 
@@ -192,14 +216,6 @@ Outcome RomSession::readTrack(int tracknum, int32_t coffset, LoadedTrack& out) {
     zarni_.Decompress(packed.data(), static_cast<uint32_t>(offset), kMapBytes, kFormat, 0, &end);
     zarni_.CloseFile();
 
-    // The library decodes only from its open file, so the intermediate stream
-    // takes a detour through a private temporary file.
-    const auto temp = uniqueTempPath();
-    const std::string tempName = temp.string();
-    if (!zarni_.OpenFile(tempName, kCreate)) return fail(Status::CannotWrite, tempName);
-    zarni_.WriteFile(packed.data(), kMapBytes, 0);
-    zarni_.CloseFile();
-
     LoadedTrack loaded;
     loaded.track = static_cast<uint8_t>(track);
     loaded.offset = offset;
@@ -208,15 +224,8 @@ Outcome RomSession::readTrack(int tracknum, int32_t coffset, LoadedTrack& out) {
     loaded.tileSet = static_cast<uint8_t>(tileSet < layout::kTileSetCount ? tileSet : 0);
     // A stream that decodes short leaves the rest of the map as it was.
     loaded.cells = map.cells();
-    const bool reopened = zarni_.OpenFile(tempName, kReadOnly) != 0;
-    if (reopened) {
-        zarni_.Decompress(loaded.cells.data(), 0, kMapBytes, kFormat, 0, &end);
-        zarni_.CloseFile();
-    }
-    std::error_code ec;
-    std::filesystem::remove(temp, ec);
-    if (!reopened) return fail(Status::CannotOpen, tempName);
-
+    zarni_.DecompressMemory(loaded.cells.data(), packed.data(), kMapBytes, 0, kMapBytes, kFormat, 0,
+                            &end);
     out = loaded;
     return {};
 }
@@ -237,7 +246,7 @@ void RomSession::DrawMap(int x, int y, uint8_t tile) {
     if (map.setCell(x, y, tile)) rom.changed = true;
 }
 
-Outcome RomSession::saveTrack(const std::string& answer) {
+Outcome RomSession::saveTrack(const std::string& answer, bool overwriteChanged) {
     const auto number = parseHexAnswer(answer);
     if (!number) return fail(Status::Cancelled);
     // Larger numbers would write past both tables into other game data.
@@ -249,6 +258,8 @@ Outcome RomSession::saveTrack(const std::string& answer) {
                          "ZarniVerifyFreeSpace", "ZarniPCtoSNES"},
                         &error))
         return fail(Status::LibraryMissing, error);
+    if (!rom.isOpen()) return fail(Status::NoSpace, rom.romFileName);
+    if (Outcome o = checkUnchanged(rom, overwriteChanged); !o.ok()) return o;
 
     const auto t = static_cast<uint8_t>(*number);
     rom.curTrack = t;
@@ -268,46 +279,50 @@ Outcome RomSession::saveTrack(const std::string& answer) {
     const uint32_t pointerAt = rom.fileOffset(layout::kTrackPointerTable + 3u * t);
     const uint32_t themeAt = rom.fileOffset(layout::kTrackThemeTable + t);
 
-    if (!rom.isOpen() || !zarni_.OpenFile(rom.romFileName, kReadWrite)) {
-        rom.curOffset = 0;
-        return fail(Status::NoSpace, rom.romFileName);
-    }
-    // The library finds the header from the size as well; if the file no
-    // longer agrees with what we opened, every offset below would be wrong.
-    if (headerSizeFor(zarni_.GetFileSize()) != rom.headerSize) {
-        zarni_.CloseFile();
-        return fail(Status::NotARomImage, rom.romFileName);
-    }
-    zarni_.ExpandROM(layout::kSaveRomMegabits);
-    const uint32_t at =
-        zarni_.VerifyFreeSpace(rom.fileOffset(layout::kSaveWindowStart),
-                               rom.fileOffset(layout::kSaveWindowEnd), l2, layout::kMappingKind);
-    rom.curOffset = static_cast<int32_t>(at);
-    if (at == 0) {
-        zarni_.CloseFile();
-        return fail(Status::NoSpace, rom.romFileName);
-    }
-
-    const uint32_t bus = zarni_.PCtoSNES(at, layout::kMappingKind, rom.headerSize != 0 ? 1 : 0);
-    const std::array<uint8_t, 3> pointer = {static_cast<uint8_t>(bus & 0xFF),
-                                            static_cast<uint8_t>((bus >> 8) & 0xFF),
-                                            static_cast<uint8_t>((bus >> 16) & 0xFF)};
     const uint8_t theme = rom.curTheme;
-    zarni_.WriteFile(packedTrack.data(), l2, at);
-    zarni_.WriteFile(pointer.data(), 3, pointerAt);
-    zarni_.WriteFile(&theme, 1, themeAt);
-    zarni_.CloseFile();
+    uint32_t at = 0;
+    rom.curOffset = 0;
+    const Outcome stored = editCopyOf(rom, Status::NoSpace, [&](const std::string& work) {
+        if (!zarni_.OpenFile(work, kReadWrite))
+            return fileFailed(rom.romFileName, "its copy could not be opened for writing");
+        ZarniFileCloser closer(zarni_);
+        // The library finds the header from the size as well; if the file no
+        // longer agrees with what we opened, every offset below would be wrong.
+        if (headerSizeFor(zarni_.GetFileSize()) != rom.headerSize)
+            return fail(Status::NotARomImage, rom.romFileName);
+        if (zarni_.ExpandROM(layout::kSaveRomMegabits) == 0)
+            return fileFailed(rom.romFileName,
+                              "no space left on the device to grow it to 16 megabits");
+        at = zarni_.VerifyFreeSpace(rom.fileOffset(layout::kSaveWindowStart),
+                                    rom.fileOffset(layout::kSaveWindowEnd), l2,
+                                    layout::kMappingKind);
+        if (at == 0) return fail(Status::NoSpace, rom.romFileName);
 
-    // The library reports every write as done; a file that refuses writes
-    // (read only to the system, a full disk) shows only when read back.
-    bool written = zarni_.OpenFile(rom.romFileName, kReadOnly) != 0;
-    if (written) {
-        written = sameBytes(zarni_, packedTrack.data(), l2, at) &&
-                  sameBytes(zarni_, pointer.data(), 3, pointerAt) &&
-                  sameBytes(zarni_, &theme, 1, themeAt);
+        const uint32_t bus = zarni_.PCtoSNES(at, layout::kMappingKind, rom.headerSize != 0 ? 1 : 0);
+        const std::array<uint8_t, 3> pointer = {static_cast<uint8_t>(bus & 0xFF),
+                                                static_cast<uint8_t>((bus >> 8) & 0xFF),
+                                                static_cast<uint8_t>((bus >> 16) & 0xFF)};
+        zarni_.WriteFile(packedTrack.data(), l2, at);
+        zarni_.WriteFile(pointer.data(), 3, pointerAt);
+        zarni_.WriteFile(&theme, 1, themeAt);
+        closer.close();
+
+        // The library reports every write as done; a write the system refused
+        // (a full disk) shows only when read back.
+        if (!zarni_.OpenFile(work, kReadOnly))
+            return fileFailed(rom.romFileName, "its copy could not be read back");
+        const bool written = sameBytes(zarni_, packedTrack.data(), l2, at) &&
+                             sameBytes(zarni_, pointer.data(), 3, pointerAt) &&
+                             sameBytes(zarni_, &theme, 1, themeAt);
         zarni_.CloseFile();
+        if (!written) return fileFailed(rom.romFileName, "no space left on the device");
+        return Outcome{};
+    });
+    rom.curOffset = static_cast<int32_t>(at);
+    if (!stored.ok()) {
+        if (stored.status == Status::NoSpace) rom.curOffset = 0;
+        return stored;
     }
-    if (!written) return fail(Status::NoSpace, rom.romFileName);
 
     rom.trackOffset[t] = static_cast<int32_t>(at);
     rom.trackTheme[t] = theme;
@@ -315,28 +330,38 @@ Outcome RomSession::saveTrack(const std::string& answer) {
     return Outcome{Status::Ok, {}, at};
 }
 
-Outcome RomSession::writeLevelTable(const std::array<uint8_t, layout::kLevelCount>& table) {
+Outcome RomSession::writeLevelTable(const std::array<uint8_t, layout::kLevelCount>& table,
+                                    bool overwriteChanged) {
     std::string error;
     if (!zarni_.require({"ZarniOpenFile", "ZarniCloseFile", "ZarniGetFileSize", "ZarniReadFile",
                          "ZarniWriteFile", "ZarniSNEStoPC"},
                         &error))
         return fail(Status::LibraryMissing, error);
     if (!rom.isOpen()) return fail(Status::CannotWrite, rom.romFileName);
+    if (Outcome o = checkUnchanged(rom, overwriteChanged); !o.ok()) return o;
 
-    uint32_t written = 0;
-    if (zarni_.OpenFile(rom.romFileName, kReadWrite)) {
-        written = zarni_.WriteFile(table.data(), layout::kLevelTrackTableASize,
-                                   rom.fileOffset(layout::kLevelTrackTableA));
-        written &= zarni_.WriteFile(table.data() + layout::kLevelTrackTableASize,
-                                    layout::kLevelTrackTableBSize,
-                                    rom.fileOffset(layout::kLevelTrackTableB));
+    const uint32_t partA = rom.fileOffset(layout::kLevelTrackTableA);
+    const uint32_t partB = rom.fileOffset(layout::kLevelTrackTableB);
+    const uint8_t* tableB = table.data() + layout::kLevelTrackTableASize;
+    const Outcome stored = editCopyOf(rom, Status::CannotWrite, [&](const std::string& work) {
+        if (!zarni_.OpenFile(work, kReadWrite)) return fail(Status::CannotWrite, rom.romFileName);
+        uint32_t written = zarni_.WriteFile(table.data(), layout::kLevelTrackTableASize, partA);
+        written &= zarni_.WriteFile(tableB, layout::kLevelTrackTableBSize, partB);
         zarni_.CloseFile();
-    }
-    if (!written) return fail(Status::CannotWrite, rom.romFileName);
+        if (!written) return fail(Status::CannotWrite, rom.romFileName);
+        // Writes the system refused are reported as done; the read-back tells.
+        if (!zarni_.OpenFile(work, kReadOnly))
+            return fileFailed(rom.romFileName, "its copy could not be read back");
+        const bool same = sameBytes(zarni_, table.data(), layout::kLevelTrackTableASize, partA) &&
+                          sameBytes(zarni_, tableB, layout::kLevelTrackTableBSize, partB);
+        zarni_.CloseFile();
+        if (!same) return fileFailed(rom.romFileName, "no space left on the device");
+        return Outcome{};
+    });
+    if (!stored.ok()) return stored;
 
     Outcome reread = LoadTrackOffsetList();
     if (!reread.ok()) return reread;
-    // Writes the system refused are reported as done; the read-back tells.
     if (rom.levelTrack != table) return fail(Status::CannotWrite, rom.romFileName);
     return {};
 }
@@ -345,7 +370,7 @@ Outcome RomSession::exportTrack(const std::string& path) {
     TrackFile file;
     file.cells = map.cells();
     file.theme = rom.curTheme;
-    Outcome outcome = writeTrackFile(zarni_, path, file);
+    Outcome outcome = writeTrackFile(path, file);
     if (outcome.ok()) rom.changed = false;
     return outcome;
 }

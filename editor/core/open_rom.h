@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/rom_layout.h"
+#include "core/safe_file.h"
 #include "core/track_map.h"
 #include "core/zarni_binding.h"
 
@@ -27,9 +28,10 @@ struct OpenRom {
     std::array<int32_t, layout::kTrackCount> trackOffset{};  // file offsets
     uint8_t curTrack = 0;
     uint8_t curLevel = 0;
-    uint8_t curTheme = 0;    // tile set number x 2
-    int32_t curOffset = 0;   // the file offset the shown track came from (curOffsetText)
-    bool changed = false;    // the map or its tile set has unsaved changes
+    uint8_t curTheme = 0;   // tile set number x 2
+    int32_t curOffset = 0;  // the file offset the shown track came from (curOffsetText)
+    bool changed = false;   // the map or its tile set has unsaved changes
+    FileStamp stamp;        // the image as it was when read or last written here
 
     bool isOpen() const { return !romFileName.empty(); }
     uint32_t fileOffset(uint32_t romOffset) const { return romOffset + headerSize; }
@@ -37,25 +39,31 @@ struct OpenRom {
 
 enum class Status {
     Ok,
-    Cancelled,        // an empty answer: nothing was done
-    LibraryMissing,   // detail: the binding's message naming the library
-    CannotOpen,       // detail: the file name
-    CannotRead,       // detail: the file name (too short for what was read, or a track
-                      // offset beyond its end; value: that offset)
-    NotARomImage,     // size modulo 1024 is neither 512 nor 0; detail: file name
-    TooSmall,         // the tables lie beyond the end of the file; detail: file name
-    ForeignTitle,     // the internal title is not this game's; nothing changed yet
-    BadTrackNumber,   // 24 or more; value: the number
-    CompressFailed,   // a compression gave 0 or more than 16,384 bytes
-    NoSpace,          // no room in the save window, or the file is read only
-    CannotWrite,      // detail: the file name
-    BadTrackFile,     // too short, or its theme byte is 16 or more; detail: file name
+    Cancelled,       // an empty answer: nothing was done
+    LibraryMissing,  // detail: the binding's message naming the library
+    CannotOpen,      // detail: the file name
+    CannotRead,      // detail: the file name (too short for what was read, or a track
+                     // offset beyond its end; value: that offset)
+    NotARomImage,    // size modulo 1024 is neither 512 nor 0; detail: file name
+    TooSmall,        // the tables lie beyond the end of the file; detail: file name
+    ForeignTitle,    // the internal title is not this game's; nothing changed yet
+    BadTrackNumber,  // 24 or more; value: the number
+    CompressFailed,  // a compression gave 0 or more than 16,384 bytes
+    NoSpace,         // no room in the save window, or the file is read only
+    CannotWrite,     // detail: the file name
+    BadTrackFile,    // too short, or its theme byte is 16 or more; detail: file name
+    FileFailed,      // a write or copy failed; detail: the file name, reason: why
+    ChangedOnDisk,   // the image changed since it was read; nothing written yet
 };
 
 struct Outcome {
+    Outcome() = default;
+    Outcome(Status s, std::string d = {}, uint32_t v = 0, std::string r = {})
+        : status(s), detail(std::move(d)), value(v), reason(std::move(r)) {}
     Status status = Status::Ok;
     std::string detail;
     uint32_t value = 0;  // saveTrack: the file offset written
+    std::string reason;  // FileFailed: why, in words for the user
     bool ok() const { return status == Status::Ok; }
 };
 
@@ -68,7 +76,7 @@ struct LoadedTrack {
 };
 
 class RomSession {
-public:
+  public:
     explicit RomSession(ZarniBinding& zarni = ZarniBinding::instance());
 
     OpenRom rom;
@@ -116,12 +124,18 @@ public:
     // compression gives 0 or more than 16,384 bytes; NoSpace also when the
     // image cannot be opened for writing or the written bytes do not read
     // back. curOffset is the offset being written (0 when no room was found).
-    Outcome saveTrack(const std::string& answer);
+    // The image is edited as a copy beside it and renamed over it only when
+    // everything read back, so a failure of any kind leaves it as it was
+    // (FileFailed says why). ChangedOnDisk, before anything is written, when
+    // the image is not as it was read, unless overwriteChanged.
+    Outcome saveTrack(const std::string& answer, bool overwriteChanged = false);
 
     // Writes the 24-byte level track table (two blocks) and reads the tables
     // back. CannotWrite when either write fails or the table does not read
     // back as written (a file that refuses writes).
-    Outcome writeLevelTable(const std::array<uint8_t, layout::kLevelCount>& table);
+    // All or nothing and ChangedOnDisk as saveTrack.
+    Outcome writeLevelTable(const std::array<uint8_t, layout::kLevelCount>& table,
+                            bool overwriteChanged = false);
 
     // Export: the map and curTheme into a track file; clears `changed` only
     // when the whole file was written.
@@ -132,7 +146,7 @@ public:
 
     ZarniBinding& zarni() { return zarni_; }
 
-private:
+  private:
     ZarniBinding& zarni_;
 };
 

@@ -5,12 +5,13 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/safe_file.h"
+
 namespace korvale {
 
 namespace {
 
 constexpr uint32_t kReadOnly = 0;
-constexpr uint32_t kCreate = 2;
 constexpr uint32_t kMapBytes = layout::kMapCells;
 // Theme bytes name one of the eight tile sets, times two.
 constexpr uint8_t kThemeLimit = layout::kTileSetCount * 2;
@@ -44,32 +45,14 @@ Outcome readTrackFile(ZarniBinding& zarni, const std::string& path, TrackFile& o
     return {};
 }
 
-Outcome writeTrackFile(ZarniBinding& zarni, const std::string& path, const TrackFile& file) {
-    std::string error;
-    if (!zarni.require({"ZarniOpenFile", "ZarniCloseFile", "ZarniGetFileSize", "ZarniReadFile",
-                        "ZarniWriteFile"},
-                       &error))
-        return Outcome{Status::LibraryMissing, error};
-    if (path.empty() || !zarni.OpenFile(path, kCreate)) return Outcome{Status::CannotWrite, path};
+Outcome writeTrackFile(const std::string& path, const TrackFile& file) {
+    if (path.empty()) return Outcome{Status::CannotWrite, path};
     std::array<uint8_t, layout::kTrackFileSize> bytes{};
     std::copy(file.cells.begin(), file.cells.end(), bytes.begin());
     bytes[kMapBytes] = file.theme;
-    zarni.WriteFile(bytes.data(), kMapBytes, 0);
-    zarni.WriteFile(&bytes[kMapBytes], 1, kMapBytes);
-    zarni.CloseFile();
-
-    // The library does not report a failed write, so the file is read back.
-    bool whole = zarni.OpenFile(path, kReadOnly) != 0;
-    if (whole) {
-        std::array<uint8_t, layout::kTrackFileSize> back{};
-        std::transform(bytes.begin(), bytes.end(), back.begin(),
-                       [](uint8_t b) { return static_cast<uint8_t>(~b); });
-        whole = zarni.GetFileSize() == layout::kTrackFileSize;
-        zarni.ReadFile(back.data(), layout::kTrackFileSize, 0);
-        zarni.CloseFile();
-        whole = whole && back == bytes;
-    }
-    if (!whole) return Outcome{Status::CannotWrite, path};
+    // Never truncate the old file first: a full disk would leave neither.
+    const FileResult r = writeFileAtomically(path, bytes.data(), bytes.size());
+    if (!r.ok()) return Outcome{Status::FileFailed, path, 0, r.reason};
     return {};
 }
 

@@ -20,8 +20,8 @@ struct TrackFile {
 // `out` changes only on success.
 Outcome readTrackFile(ZarniBinding& zarni, const std::string& path, TrackFile& out);
 
-// Creates or empties the file and writes both parts; CannotWrite when the
-// file cannot be created or does not read back as the 16,385 bytes written.
-Outcome writeTrackFile(ZarniBinding& zarni, const std::string& path, const TrackFile& file);
+// Replaces (or creates) the file with both parts, all or nothing;
+// FileFailed with the reason when it cannot be written.
+Outcome writeTrackFile(const std::string& path, const TrackFile& file);
 
 }  // namespace korvale

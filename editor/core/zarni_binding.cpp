@@ -159,6 +159,15 @@ uint32_t ZarniBinding::Decompress(void* destination, uint32_t fileOffset, uint32
     return fn(destination, fileOffset, maxSize, format, flag, endOffset);
 }
 
+uint32_t ZarniBinding::DecompressMemory(void* destination, const void* source,
+                                        uint32_t sourceSize, uint32_t sourceOffset,
+                                        uint32_t maxSize, uint32_t format, uint32_t flag,
+                                        uint32_t* endOffset) {
+    ZARNI_BIND(DecompressMemory, uint32_t(ZARNI_CALL*)(void*, const void*, uint32_t, uint32_t,
+                                                       uint32_t, uint32_t, uint32_t, uint32_t*));
+    return fn(destination, source, sourceSize, sourceOffset, maxSize, format, flag, endOffset);
+}
+
 uint32_t ZarniBinding::Recompress(void* source, void* destination, uint32_t size,
                                   uint32_t maxSize, uint32_t format, uint32_t flag) {
     ZARNI_BIND(Recompress,

@@ -41,6 +41,9 @@ public:
     uint32_t PCtoSNES(uint32_t offset, uint32_t kind, int32_t header);
     uint32_t Decompress(void* destination, uint32_t fileOffset, uint32_t maxSize, uint32_t format,
                         uint32_t flag, uint32_t* endOffset);
+    uint32_t DecompressMemory(void* destination, const void* source, uint32_t sourceSize,
+                              uint32_t sourceOffset, uint32_t maxSize, uint32_t format,
+                              uint32_t flag, uint32_t* endOffset);
     uint32_t Recompress(void* source, void* destination, uint32_t size, uint32_t maxSize,
                         uint32_t format, uint32_t flag);
     uint32_t ExpandROM(uint32_t megabits);

@@ -1,5 +1,7 @@
 #include "ui/level_management.h"
 
+#include "ui/file_messages.h"
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
@@ -121,7 +123,12 @@ void LevelManagement::hsNum_Change(int value) {
 }
 
 void LevelManagement::cmdSave_Click() {
-    const Outcome outcome = session_.writeLevelTable(working_);
+    Outcome outcome = session_.writeLevelTable(working_);
+    if (outcome.status == Status::ChangedOnDisk) {
+        if (prompter_.askYesNo(changedOnDiskQuestion(outcome.detail)) != Prompter::Answer::Yes)
+            return;
+        outcome = session_.writeLevelTable(working_, true);
+    }
     if (outcome.ok()) {
         prompter_.inform("Track List Saved!");
         finish(true);
@@ -130,6 +137,8 @@ void LevelManagement::cmdSave_Click() {
     // Without the library nothing was tried; say so rather than blame the file.
     if (outcome.status == Status::LibraryMissing && !outcome.detail.empty())
         prompter_.inform(QString::fromStdString(outcome.detail));
+    else if (outcome.status == Status::FileFailed)
+        prompter_.inform(fileFailedMessage(outcome.detail, outcome.reason));
     else
         prompter_.inform("Could not write to file, check that it is not Read-Only.");
 }

@@ -1,5 +1,7 @@
 #include "ui/main_window.h"
 
+#include "ui/file_messages.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -11,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -34,6 +37,7 @@ const QString kForeignQuestion =
 const QString kRomFilter = QStringLiteral(
     "Super MagiCom / headerless (*.smc *.sfc);;Super MagiCom (*.smc);;All Files (*.*)");
 const QString kTrackFilter = QStringLiteral("SMK Track (*.mkt);;All Files (*.*)");
+const QString kTileNumbersKey = QStringLiteral("view/tileNumbers");
 
 // Layout constants in twips, measured from the window's outer edges.
 constexpr int kVscrollFromRight = 390;
@@ -43,6 +47,7 @@ constexpr int kHscrollNarrower = 375;
 constexpr int kScrollMaxLimit = 32767;
 constexpr int kPanelTwips = 2540;
 constexpr int kLastPanelTwips = 4233;
+constexpr int kTilePanelTwips = 1200;
 
 QString title() {
     return QString::fromStdString(layout::applicationTitle());
@@ -177,6 +182,8 @@ MainWindow::MainWindow(RomSession& session, Prompter& prompter, Options options)
     updateViewMenu();
     // The tool window is where the mouse often is; its keys undo and zoom too.
     palette_->addActions({mEUndo_, mERedo_, mVZoomIn_, mVZoomOut_, mVActual_, mVGrid_});
+    palette_->addAction(mVTileNumbers_);
+    mVTileNumbers_->setChecked(settings()->value(kTileNumbersKey, false).toBool());
 
     qApp->installEventFilter(this);
     resize(900, 740);
@@ -292,6 +299,14 @@ void MainWindow::buildViewMenu(QMenuBar* bar) {
     mVGrid_->setChecked(false);
     mVGrid_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     connect(mVGrid_, &QAction::toggled, this, &MainWindow::mVGrid_Click);
+    mVTileNumbers_ = mV->addAction("Tile &Numbers");
+    mVTileNumbers_->setObjectName("mVTileNumbers");
+    mVTileNumbers_->setCheckable(true);
+    mVTileNumbers_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    mVTileNumbers_->setStatusTip(
+        "Shows each cell's tile number over the map, from 2x zoom up (at 1x a cell is too small "
+        "to hold them)");
+    connect(mVTileNumbers_, &QAction::toggled, this, &MainWindow::mVTileNumbers_Click);
 }
 
 QString MainWindow::undoCaption(const std::string& stepName) {
@@ -327,6 +342,18 @@ void MainWindow::mERedo_Click() {
 void MainWindow::mVGrid_Click(bool shown) {
     picture2_->setGridShown(shown);
     if (mVGrid_->isChecked() != shown) mVGrid_->setChecked(shown);
+}
+
+void MainWindow::mVTileNumbers_Click(bool shown) {
+    picture2_->setTileNumbersShown(shown);
+    if (mVTileNumbers_->isChecked() != shown) mVTileNumbers_->setChecked(shown);
+    settings()->setValue(kTileNumbersKey, shown);
+}
+
+std::unique_ptr<QSettings> MainWindow::settings() const {
+    if (!options_.settingsFile.isEmpty())
+        return std::make_unique<QSettings>(options_.settingsFile, QSettings::IniFormat);
+    return std::make_unique<QSettings>(QStringLiteral("Korvale"), QStringLiteral("Korvale"));
 }
 
 int MainWindow::zoom() const {
@@ -406,6 +433,7 @@ void MainWindow::buildStatusBar() {
         return label;
     };
     panelMouse_ = panel("mouse", kPanelTwips);
+    panelTile_ = panel("tile", kTilePanelTwips);
     panelPointer_ = panel("pointer", kPanelTwips);
     panelFile_ = panel("file", kPanelTwips);
     panelDesc_ = panel("desc", kLastPanelTwips);
@@ -583,6 +611,8 @@ void MainWindow::onToolsChanged() {
     picture2_->syncFromTools();
     palette_->refreshFromTools();
     panelMouse_->setText(qs(tools_.statusText()));
+    const auto tile = picture2_->tileUnderPointer();
+    panelTile_->setText(tile ? "Tile " + qs(HexPad(*tile, 2)) : QString());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -647,6 +677,12 @@ void MainWindow::showFailure(const Outcome& o) {
             break;
         case Status::CannotWrite:
             text = QString("Unable to write the file %1.").arg(file);
+            break;
+        case Status::FileFailed:
+            text = fileFailedMessage(o.detail, o.reason);
+            break;
+        case Status::ChangedOnDisk:
+            text = changedOnDiskQuestion(o.detail);
             break;
         case Status::BadTrackFile:
             text = QString(
@@ -798,6 +834,12 @@ void MainWindow::mTS_Click() {
     {
         Busy busy(*this);
         outcome = session_.saveTrack(answer.toStdString());
+    }
+    if (outcome.status == Status::ChangedOnDisk) {
+        if (prompter_.askYesNo(changedOnDiskQuestion(outcome.detail)) != Prompter::Answer::Yes)
+            return;
+        Busy busy(*this);
+        outcome = session_.saveTrack(answer.toStdString(), true);
     }
     if (outcome.status == Status::Cancelled) return;
     if (outcome.status == Status::BadTrackNumber) {

@@ -24,6 +24,7 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class QScrollBar;
+class QSettings;
 class QWheelEvent;
 
 namespace korvale {
@@ -56,6 +57,8 @@ class MainWindow : public QMainWindow {
   public:
     struct Options {
         QString sheetFolder;  // empty: the program's folder
+        // Where the View menu's choices are kept; empty: the user's settings.
+        QString settingsFile;
     };
 
     MainWindow(RomSession& session, Prompter& prompter, Options options);
@@ -101,6 +104,8 @@ class MainWindow : public QMainWindow {
     void setZoom(int zoom, std::optional<QPointF> anchor = std::nullopt);
     int zoom() const;
     void mVGrid_Click(bool shown);
+    // Shows or hides the tile numbers and remembers the choice for the next run.
+    void mVTileNumbers_Click(bool shown);
 
     // The captions the Edit menu shows for a history step's name.
     static QString undoCaption(const std::string& stepName);
@@ -148,6 +153,7 @@ class MainWindow : public QMainWindow {
     void showFailure(const Outcome& outcome);
     QString sheetPath(int index) const;
     QString dialogFolder() const;
+    std::unique_ptr<QSettings> settings() const;
     double twipsPerPixelX() const;
     double twipsPerPixelY() const;
     // W and H of the layout: the outer size a window with this client area has.
@@ -174,10 +180,12 @@ class MainWindow : public QMainWindow {
     QAction* mVZoomOut_ = nullptr;
     QAction* mVActual_ = nullptr;
     QAction* mVGrid_ = nullptr;
+    QAction* mVTileNumbers_ = nullptr;
     int wheelZoom_ = 0;  // Ctrl+wheel travel not yet turned into a zoom step
     std::array<QAction*, layout::kLevelCount> mTrack_{};
     std::array<QAction*, layout::kTileSetCount> mTileSet_{};
     QLabel* panelMouse_ = nullptr;
+    QLabel* panelTile_ = nullptr;
     QLabel* panelPointer_ = nullptr;
     QLabel* panelFile_ = nullptr;
     QLabel* panelDesc_ = nullptr;

@@ -29,6 +29,43 @@ QPointF mapPixel(const QMouseEvent* event, int zoom) {
     return {toMap(p.x(), zoom), toMap(p.y(), zoom)};
 }
 
+// 3 x 5 pixel hexadecimal digits, one row a line, bit 2 the leftmost pixel.
+constexpr uint8_t kGlyphs[16][5] = {
+    {7, 5, 5, 5, 7}, {2, 6, 2, 2, 7}, {7, 1, 7, 4, 7}, {7, 1, 3, 1, 7},
+    {5, 5, 7, 1, 1}, {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 2, 2},
+    {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7}, {2, 5, 7, 5, 5}, {6, 5, 6, 5, 6},
+    {3, 4, 4, 4, 3}, {6, 5, 5, 5, 6}, {7, 4, 6, 4, 7}, {7, 4, 6, 4, 4},
+};
+
+// Tile number n as drawn over a cell of 8 * zoom screen pixels: white digits
+// in a black outline, readable on any tile, the rest transparent.
+QImage numberStamp(int n, int zoom) {
+    const int side = 8 * zoom;
+    // Small enough at 2x that most of the tile still shows around the digits.
+    const int scale = (zoom + 1) / 2;
+    const int left = (side - 7 * scale) / 2;
+    const int top = (side - 5 * scale) / 2;
+    QImage stamp(side, side, QImage::Format_ARGB32_Premultiplied);
+    stamp.fill(Qt::transparent);
+    QPainter painter(&stamp);
+    for (const bool outline : {true, false}) {
+        for (int digit = 0; digit < 2; ++digit) {
+            const int glyph = digit == 0 ? n >> 4 : n & 15;
+            for (int y = 0; y < 5; ++y)
+                for (int x = 0; x < 3; ++x) {
+                    if (!(kGlyphs[glyph][y] & (4 >> x))) continue;
+                    const QRect block(left + (4 * digit + x) * scale, top + y * scale, scale,
+                                      scale);
+                    if (outline)
+                        painter.fillRect(block.adjusted(-1, -1, 1, 1), Qt::black);
+                    else
+                        painter.fillRect(block, Qt::white);
+                }
+        }
+    }
+    return stamp;
+}
+
 }  // namespace
 
 void drawZoomed(QPainter& painter, const QImage& source, int zoom, const QRect& target) {
@@ -205,6 +242,36 @@ void MapView::setGridShown(bool shown) {
     update();
 }
 
+void MapView::setTileNumbersShown(bool shown) {
+    if (shown == tileNumbers_) return;
+    tileNumbers_ = shown;
+    update();
+}
+
+std::optional<uint8_t> MapView::tileUnderPointer() const {
+    if (!pointer_) return std::nullopt;
+    const int cx = cellOf(pointer_->x());
+    const int cy = cellOf(pointer_->y());
+    if (!TrackMap::inside(cx, cy)) return std::nullopt;
+    return map_.at(cx, cy);
+}
+
+void MapView::paintTileNumbers(QPainter& painter, const QRegion& region) {
+    if (!tileNumbers_ || zoom_ < kTileNumbersZoom) return;
+    if (numberStampsZoom_ != zoom_) {
+        for (int n = 0; n < 256; ++n) numberStamps_[static_cast<size_t>(n)] = numberStamp(n, zoom_);
+        numberStampsZoom_ = zoom_;
+    }
+    const int step = kCell * zoom_;
+    const QRect area = region.boundingRect() & rect();
+    painter.save();
+    painter.setClipRegion(region);
+    for (int cy = area.top() / step; cy <= area.bottom() / step; ++cy)
+        for (int cx = area.left() / step; cx <= area.right() / step; ++cx)
+            painter.drawImage(cx * step, cy * step, numberStamps_[map_.at(cx, cy)]);
+    painter.restore();
+}
+
 QRect MapView::zoomed(const QRect& r) const {
     return {r.x() * zoom_, r.y() * zoom_, r.width() * zoom_, r.height() * zoom_};
 }
@@ -308,6 +375,7 @@ void MapView::syncFromTools() {
 void MapView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     for (const QRect& r : event->region()) drawZoomed(painter, image_, zoom_, r);
+    paintTileNumbers(painter, event->region());
     if (!grid_) return;
 
     // One line on the first pixel column and row of every cell but the
@@ -324,18 +392,21 @@ void MapView::paintEvent(QPaintEvent* event) {
 
 void MapView::mousePressEvent(QMouseEvent* event) {
     const QPointF p = mapPixel(event, zoom_);
+    pointer_ = p;
     tools_.picture2_MouseDown(buttonBits(event->button()), p.x(), p.y());
     emit mouseHandled();
 }
 
 void MapView::mouseMoveEvent(QMouseEvent* event) {
     const QPointF p = mapPixel(event, zoom_);
+    pointer_ = p;
     tools_.picture2_MouseMove(buttonBits(event->buttons()), p.x(), p.y());
     emit mouseHandled();
 }
 
 void MapView::mouseReleaseEvent(QMouseEvent* event) {
     const QPointF p = mapPixel(event, zoom_);
+    pointer_ = p;
     tools_.picture2_MouseUp(buttonBits(event->button()), p.x(), p.y());
     emit mouseHandled();
 }

@@ -7,12 +7,15 @@
 // Zoom blows the widget up 1 to 4 times. The image stays 1024 x 1024 map
 // pixels; only painting scales it (nearest neighbour), and every mouse
 // position is divided back into map pixels, so the tools never see the zoom.
-// The grid is painted over the scaled picture, never into the image.
+// The grid is painted over the scaled picture, never into the image; so are
+// the tile numbers, from 2x up where they are legible.
 #pragma once
 
 #include <QCursor>
 #include <QImage>
 #include <QWidget>
+#include <array>
+#include <optional>
 #include <vector>
 
 #include "core/edit_tools.h"
@@ -85,6 +88,14 @@ class MapView : public QWidget, private TrackMap::Observer {
     void setZoom(int zoom);
     bool gridShown() const { return grid_; }
     void setGridShown(bool shown);
+    // Each cell's tile number in two hexadecimal digits over the map, drawn
+    // only from kTileNumbersZoom up: at 1x a cell has no room for them.
+    static constexpr int kTileNumbersZoom = 2;
+    bool tileNumbersShown() const { return tileNumbers_; }
+    void setTileNumbersShown(bool shown);
+    // The map's tile under the pointer at the last mouse event on the view;
+    // nullopt while the pointer was outside the map.
+    std::optional<uint8_t> tileUnderPointer() const;
     // A map-pixel rectangle where it lies on the zoomed widget.
     QRect zoomed(const QRect& mapRect) const;
 
@@ -115,6 +126,7 @@ class MapView : public QWidget, private TrackMap::Observer {
     void mapReplaced(const TrackMap::Cells& before) override;
     void paintCell(int x, int y, uint8_t tile);
     void rebuildCarrierPictures();
+    void paintTileNumbers(QPainter& painter, const QRegion& region);
 
     TrackMap& map_;
     EditTools& tools_;
@@ -129,6 +141,11 @@ class MapView : public QWidget, private TrackMap::Observer {
     qint64 carrierTilesKey_ = 0;
     int zoom_ = 1;
     bool grid_ = false;
+    bool tileNumbers_ = false;
+    // The 256 numbers as drawn over a cell at numberStampsZoom_.
+    std::array<QImage, 256> numberStamps_;
+    int numberStampsZoom_ = 0;
+    std::optional<QPointF> pointer_;  // in map pixels
 };
 
 }  // namespace korvale

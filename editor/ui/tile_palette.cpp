@@ -1,12 +1,14 @@
 #include "ui/tile_palette.h"
 
 #include <QCursor>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QToolButton>
+#include <QToolTip>
 #include <algorithm>
 #include <functional>
 #include <optional>
@@ -207,6 +209,20 @@ class TilePalette::SheetBox : public QWidget {
     }
     void mouseMoveEvent(QMouseEvent* e) override {
         if (onMove) onMove(e->position().x(), e->position().y());
+    }
+    // "Tile 3C" over each tile, gone once the pointer leaves that tile.
+    bool event(QEvent* e) override {
+        if (e->type() != QEvent::ToolTip) return QWidget::event(e);
+        const auto* help = static_cast<QHelpEvent*>(e);
+        const int column = cellOf(help->pos().x());
+        const int row = cellOf(help->pos().y());
+        if (column < 0 || column > 15 || row < 0 || row > 15) {
+            QToolTip::hideText();
+            return true;
+        }
+        QToolTip::showText(help->globalPos(), "Tile " + hexCaption(column + 16 * row), this,
+                           QRect(8 * column, 8 * row, 8, 8));
+        return true;
     }
 
   private:

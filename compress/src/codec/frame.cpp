@@ -10,6 +10,7 @@
 namespace zarni::codec {
 
 void ByteReader::finish() {
+    if (!file_) return;
     std::clearerr(file_);
     seekOpenFile(position_);
 }
@@ -67,6 +68,22 @@ uint32_t recompress(void* source, void* destination, uint32_t size, uint32_t max
     return frame.length;
 }
 
+// The decoder frame shared by both sources of a stream.
+uint32_t decode(const FormatEntry& entry, ByteReader& reader, void* destination, uint32_t maxSize,
+                uint32_t formatFlag, uint32_t* endOffsetOut) {
+    // Zero-filled, so copies from bytes no command wrote read zeros.
+    std::unique_ptr<uint8_t, FreeDeleter> work(static_cast<uint8_t*>(std::calloc(kBufferSize, 1)));
+    if (!work) return 0;
+    DecoderFrame frame(work.get(), reader, maxSize, firstSwitch(entry, formatFlag), entry.switch2);
+    entry.decode(frame);
+    reader.finish();
+
+    if (destination)
+        std::memcpy(destination, work.get(), frame.length < maxSize ? frame.length : maxSize);
+    if (endOffsetOut) *endOffsetOut = reader.position();
+    return frame.length;
+}
+
 }  // namespace
 }  // namespace zarni::codec
 
@@ -81,22 +98,21 @@ ZARNI_API uint32_t ZARNI_CALL ZarniDecompress(void* destination, uint32_t fileOf
     if (!state.file) return 0;
     const FormatEntry* entry = findFormat(format);
     if (!entry) return 0;
-    // Zero-filled, so copies from bytes no command wrote read zeros.
-    std::unique_ptr<uint8_t, FreeDeleter> work(static_cast<uint8_t*>(std::calloc(kBufferSize, 1)));
-    if (!work) return 0;
-
     std::clearerr(state.file);
     zarni::seekOpenFile(fileOffset);
     ByteReader reader(state.file, fileOffset);
-    DecoderFrame frame(work.get(), reader, maxSize, firstSwitch(*entry, formatFlag),
-                       entry->switch2);
-    entry->decode(frame);
-    reader.finish();
+    return decode(*entry, reader, destination, maxSize, formatFlag, endOffsetOut);
+}
 
-    if (destination)
-        std::memcpy(destination, work.get(), frame.length < maxSize ? frame.length : maxSize);
-    if (endOffsetOut) *endOffsetOut = reader.position();
-    return frame.length;
+ZARNI_API uint32_t ZARNI_CALL ZarniDecompressMemory(void* destination, const void* source,
+                                                    uint32_t sourceSize, uint32_t sourceOffset,
+                                                    uint32_t maxSize, uint32_t format,
+                                                    uint32_t formatFlag, uint32_t* endOffsetOut) {
+    if (!source) return 0;
+    const FormatEntry* entry = findFormat(format);
+    if (!entry) return 0;
+    ByteReader reader(static_cast<const uint8_t*>(source), sourceSize, sourceOffset);
+    return decode(*entry, reader, destination, maxSize, formatFlag, endOffsetOut);
 }
 
 ZARNI_API uint32_t ZARNI_CALL ZarniRecompress(void* source, void* destination, uint32_t size,

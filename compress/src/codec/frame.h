@@ -11,17 +11,25 @@ namespace zarni::codec {
 
 constexpr uint32_t kBufferSize = 0x10000;
 
-// Reads the stream from the open file and counts the position. The end of the
-// file stops decoding: what the stream would hold beyond it is not defined.
-// It reads ahead in blocks; finish() puts the file's position back just after
-// the last byte the decoder took, where a following read without seek goes on.
+// Reads the stream, from the open file or from memory, and counts the
+// position. The end of the file (or of the memory) stops decoding: what the
+// stream would hold beyond it is not defined. A file is read ahead in blocks;
+// finish() puts the file's position back just after the last byte the decoder
+// took, where a following read without seek goes on.
 class ByteReader {
   public:
     ByteReader(std::FILE* file, uint32_t position) : file_(file), position_(position) {}
 
+    // source[position..size); a position at or past size reads nothing.
+    ByteReader(const uint8_t* source, uint32_t size, uint32_t position)
+        : file_(nullptr),
+          position_(position),
+          data_(position < size ? source + position : source),
+          end_(position < size ? size - position : 0) {}
+
     bool next(uint8_t& value) {
         if (at_ == end_ && !refill()) return false;
-        value = buffer_[at_++];
+        value = data_[at_++];
         ++position_;
         return true;
     }
@@ -32,7 +40,7 @@ class ByteReader {
         while (got < count) {
             if (at_ == end_ && !refill()) break;
             uint32_t n = end_ - at_ < count - got ? end_ - at_ : count - got;
-            std::memcpy(destination + got, buffer_ + at_, n);
+            std::memcpy(destination + got, data_ + at_, n);
             at_ += n;
             got += n;
         }
@@ -46,6 +54,7 @@ class ByteReader {
 
   private:
     bool refill() {
+        if (!file_) return false;
         at_ = 0;
         end_ = static_cast<uint32_t>(std::fread(buffer_, 1, sizeof buffer_, file_));
         return end_ != 0;
@@ -53,6 +62,7 @@ class ByteReader {
 
     std::FILE* file_;
     uint32_t position_;
+    const uint8_t* data_ = buffer_;
     uint32_t at_ = 0;
     uint32_t end_ = 0;
     uint8_t buffer_[4096];

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 
 #include "palette_test_support.h"
 #include "support/test_rom.h"
@@ -125,6 +128,13 @@ TEST_F(TilePaletteTest, HoveringTheSheetPreviewsTheTileUnderThePointer) {
     // Hovering chooses nothing.
     EXPECT_EQ(tools.leftTile(), 1);
     EXPECT_EQ(tools.rightTile(), 0);
+
+    // Resting on a tile names it.
+    QWidget* sheet = child("tsetprev");
+    const QPoint at(8 * 0xC + 7, 8 * 3);
+    QHelpEvent help(QEvent::ToolTip, at, sheet->mapToGlobal(at));
+    QApplication::sendEvent(sheet, &help);
+    EXPECT_EQ(QToolTip::text(), "Tile 3C");
 }
 
 TEST_F(TilePaletteTest, SlotsStoreAndRecallTiles) {

@@ -56,6 +56,7 @@ class WindowFixture : public ::testing::Test {
         romPath = q(dir.file("demo.smc"));
         writeBytes(romPath.toStdString(), romImage());
         MainWindow::Options options;
+        options.settingsFile = q(dir.file("settings.ini"));
         if (sheets == Sheets::Flat) {
             for (int i = 0; i < 8; ++i)
                 ASSERT_TRUE(writeFlatSheet(q(dir.file("t0" + std::to_string(i) + ".bmp")), i));

@@ -3,6 +3,8 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <set>
+#include <vector>
 
 #include "window_test_support.h"
 
@@ -203,6 +205,70 @@ TEST_F(ZoomGridTest, TheGridOverlaysThePaintedViewAndNeverTheImage) {
     EXPECT_FALSE(action("mVGrid")->isChecked());
     key(Qt::Key_Delete, Qt::NoModifier);
     EXPECT_EQ(shown(QRect(0, 0, 64, 64)), expectedZoomed(QRect(0, 0, 32, 32), 2));
+}
+
+// Tile numbers: drawn over the painted view from 2x, never into the image,
+// one picture per number; kept for the next run.
+TEST_F(ZoomGridTest, TileNumbersOverlayThePaintedViewFrom2xAndNeverTheImage) {
+    for (int x = 0; x < 4; ++x)
+        for (int y = 0; y < 4; ++y) session.DrawMap(x, y, static_cast<uint8_t>(0x10 + x + 4 * y));
+    const QImage image = view()->image();
+    const qint64 cacheKey = view()->image().cacheKey();
+    EXPECT_FALSE(action("mVTileNumbers")->isChecked());
+    EXPECT_EQ(action("mVTileNumbers")->text(), "Tile &Numbers");
+    EXPECT_TRUE(action("mVTileNumbers")->statusTip().contains("2x"));
+
+    key(Qt::Key_T);
+    ASSERT_TRUE(action("mVTileNumbers")->isChecked());
+    EXPECT_EQ(shown(QRect(0, 0, 32, 32)), image.copy(0, 0, 32, 32)) << "no numbers at 1x";
+    for (int z : {2, 4}) {
+        window->setZoom(z);
+        const QImage painted = shown(QRect(0, 0, 32 * z, 32 * z));
+        const QImage plain = expectedZoomed(QRect(0, 0, 32, 32), z);
+        // What the overlay draws in each cell (0 where the tile shows through).
+        std::set<std::vector<QRgb>> overlays;
+        for (int cy = 0; cy < 4; ++cy)
+            for (int cx = 0; cx < 4; ++cx) {
+                std::vector<QRgb> overlay;
+                for (int y = 0; y < 8 * z; ++y)
+                    for (int x = 0; x < 8 * z; ++x) {
+                        const QRgb p = painted.pixel(8 * z * cx + x, 8 * z * cy + y);
+                        overlay.push_back(p == plain.pixel(8 * z * cx + x, 8 * z * cy + y) ? 0 : p);
+                    }
+                EXPECT_GE(overlay.size() - std::count(overlay.begin(), overlay.end(), 0u), 10u * z);
+                overlays.insert(overlay);
+            }
+        EXPECT_EQ(overlays.size(), 16u) << z << "x: sixteen numbers, sixteen pictures";
+    }
+    EXPECT_EQ(view()->image(), image);
+    EXPECT_EQ(view()->image().cacheKey(), cacheKey);
+
+    // The next run starts with them shown; turned off, the plain picture.
+    MainWindow::Options options;
+    options.sheetFolder = test::q(dir.path().string());
+    options.settingsFile = test::q(dir.file("settings.ini"));
+    RomSession otherSession;
+    MainWindow next(otherSession, prompter, options);
+    EXPECT_TRUE(next.findChild<QAction*>("mVTileNumbers")->isChecked());
+    EXPECT_TRUE(next.mapView()->tileNumbersShown());
+    window->mVTileNumbers_Click(false);
+    EXPECT_EQ(shown(QRect(0, 0, 128, 128)), expectedZoomed(QRect(0, 0, 32, 32), 4));
+    MainWindow third(otherSession, prompter, options);
+    EXPECT_FALSE(third.mapView()->tileNumbersShown());
+}
+
+TEST_F(ZoomGridTest, TheStatusBarNamesTheTileUnderThePointer) {
+    session.DrawMap(12, 5, 0x3C);
+    window->setZoom(2);
+    cellAt(QPointF(16 * 12 + 3, 16 * 5 + 15));
+    EXPECT_EQ(window->panelText("tile"), "Tile 3C");
+    // A paint under the pointer shows at once; off the map, no tile.
+    window->palette()->ctool_Click(kDrawTool);
+    tools().setLeftTile(0xA7);
+    QTest::mouseClick(view(), Qt::LeftButton, Qt::NoModifier, QPoint(16 * 12 + 3, 16 * 5 + 15));
+    EXPECT_EQ(window->panelText("tile"), "Tile A7");
+    EXPECT_EQ(cellAt(QPointF(-20, 40)), "X: -1, Y: 2");
+    EXPECT_EQ(window->panelText("tile"), "");
 }
 
 TEST_F(ZoomGridTest, TheWheelZoomsAboutTheCellUnderThePointer) {
