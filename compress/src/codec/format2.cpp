@@ -74,18 +74,23 @@ struct Encoder {
     TripleFilter seen;
     std::unique_ptr<uint8_t[]> reversedBits;  // kReversed of every byte
     std::unique_ptr<uint8_t[]> mirrored;      // data back to front
+    uint32_t converted = 0;                   // both hold data[0, converted)
 
     bool build() {
         reversedBits.reset(new (std::nothrow) uint8_t[size]);
         mirrored.reset(new (std::nothrow) uint8_t[size]);
-        if (!reversedBits || !mirrored || !pairs.buildPairs(data, size, kMaxDistance + 1) ||
-            !quads.buildQuads(data, size) || !seen.build(data, size))
-            return false;
-        for (uint32_t i = 0; i < size; ++i) {
-            reversedBits[i] = kReversed[data[i]];
-            mirrored[size - 1 - i] = data[i];
+        return reversedBits && mirrored && pairs.buildPairs(data, size, kMaxDistance + 1) &&
+               quads.buildQuads(data, size) && seen.build(data, size);
+    }
+
+    // The searches at p read sources below p and at most 1024 bytes on;
+    // inputs made of fills never get that far.
+    void convertUpTo(uint32_t end) {
+        if (end > size) end = size;
+        for (; converted < end; ++converted) {
+            reversedBits[converted] = kReversed[data[converted]];
+            mirrored[size - 1 - converted] = data[converted];
         }
-        return true;
     }
 
     // Relative sources lie 1 to 127 back and take 3 bytes; absolute ones lie
@@ -113,16 +118,16 @@ struct Encoder {
                         c.fa);
         if (c.fr.length >= e) return;
 
+        convertUpTo(p + kMaxCommandLength);
         const uint8_t* rev = reversedBits.get();
         auto inRev = [rev](uint32_t q) { return rev + q; };
         const uint32_t reversedPair = kReversed[v0] | kReversed[v1] << 8;
-        const bool reversed = seen.mayStartBefore(reversedPair | kReversed[target[2]] << 16, p);
-        if (reversed && min3 <= e)
+        const uint32_t reversedTriple = reversedPair | kReversed[target[2]] << 16;
+        if (min3 <= e)
             keepLongest(pairs, pairs.find(reversedPair, near, p), target, e, min3, 0, c.rr, inRev,
                         fixed);
-        if (min4 <= e && starts(reversedPair | kReversed[target[2]] << 16)) {
-            const uint32_t key = reversedPair | kReversed[target[2]] << 16 |
-                                 static_cast<uint32_t>(kReversed[target[3]]) << 24;
+        if (min4 <= e && starts(reversedTriple)) {
+            const uint32_t key = reversedTriple | static_cast<uint32_t>(kReversed[target[3]]) << 24;
             keepLongest(quads, quads.find(key, 0, absoluteEnd), target, e, min4, 0, c.ra, inRev,
                         fixed);
         }
