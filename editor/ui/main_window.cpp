@@ -134,6 +134,14 @@ void MainWindow::buildMenus() {
     QAction* mFO = mF->addAction("&Open ROM", this, &MainWindow::mFO_Click);
     mFO->setObjectName("mFO");
     mFO->setShortcut(QKeySequence::Open);
+    mF->addSeparator();
+    mFChecksum_ = mF->addAction("Fix ROM &Checksum", this, &MainWindow::mFChecksum_Click);
+    mFChecksum_->setObjectName("mFChecksum");
+    mFChecksum_->setStatusTip(
+        "Rewrites the internal checksum and its complement to match the image, for emulators "
+        "that flag an edited ROM");
+    mFChecksum_->setEnabled(false);
+    mF->addSeparator();
     QAction* mFX = mF->addAction("E&xit", this, &MainWindow::mFX_Click);
     mFX->setObjectName("mFX");
     mFX->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -567,11 +575,29 @@ bool MainWindow::perform(Operation operation) {
     return outcome.ok();
 }
 
+template <typename Write>
+Outcome MainWindow::writeRom(Write write) {
+    Outcome outcome;
+    {
+        Busy busy(*this);
+        outcome = write(false);
+    }
+    if (outcome.status == Status::ChangedOnDisk) {
+        if (prompter_.askYesNo(messageText(outcome)) != Prompter::Answer::Yes)
+            return Outcome{Status::Cancelled};
+        Busy busy(*this);
+        outcome = write(true);
+    }
+    showFailure(outcome);
+    return outcome;
+}
+
 void MainWindow::documentChanged(unsigned changes) {
     const OpenRom& rom = document_.rom();
     if ((changes & TrackDocument::kRomChanged) && rom.isOpen()) {
         for (QAction* a : mTrack_) a->setEnabled(true);
         mT_->setEnabled(true);
+        mFChecksum_->setEnabled(true);
     }
     if (changes & TrackDocument::kTrackChanged) {
         const QString track = qs(HexPad(rom.curTrack, 2));
@@ -655,18 +681,31 @@ void MainWindow::mTS_Click() {
     const QString answer =
         prompter_.inputText(messages::kSavePrompt, qs(HexPad(document_.rom().curTrack, 2)));
     const std::string typed = answer.toStdString();
-    Outcome outcome;
-    {
-        Busy busy(*this);
-        outcome = document_.saveTrack(typed);
-    }
-    if (outcome.status == Status::ChangedOnDisk) {
-        if (prompter_.askYesNo(messageText(outcome)) != Prompter::Answer::Yes) return;
-        Busy busy(*this);
-        outcome = document_.saveTrack(typed, true);
-    }
-    showFailure(outcome);
+    const Outcome outcome =
+        writeRom([&](bool overwrite) { return document_.saveTrack(typed, overwrite); });
     if (outcome.ok()) prompter_.inform(messages::kTrackSavedToRom);
+}
+
+void MainWindow::mFChecksum_Click() {
+    if (!document_.rom().isOpen()) return;
+    const QString file = shownFileName(document_.rom().romFileName);
+    if (prompter_.askYesNo(QString(messages::kFixChecksumQuestion).arg(file)) !=
+        Prompter::Answer::Yes)
+        return;
+    RomChecksum before;
+    const Outcome outcome =
+        writeRom([&](bool overwrite) { return document_.fixChecksum(before, overwrite); });
+    if (!outcome.ok()) return;
+    const auto word = [](uint16_t value) { return qs(HexPad(value, 4)); };
+    const uint16_t complement = static_cast<uint16_t>(before.computed ^ 0xFFFF);
+    if (before.matches()) {
+        prompter_.inform(
+            QString(messages::kChecksumCorrect).arg(file, word(before.stored), word(complement)));
+    } else {
+        prompter_.inform(QString(messages::kChecksumFixed)
+                             .arg(file, word(before.computed), word(complement),
+                                  word(before.stored), word(before.complement)));
+    }
 }
 
 void MainWindow::mTE_Click() {

@@ -58,6 +58,8 @@ class MainWindow : public QMainWindow {
     // Opens a ROM image without the file dialog (the command line, tests).
     bool openRomFile(const QString& path);
     void mFX_Click();
+    // File > Fix ROM Checksum: asks, then makes the image's checksum pair match it.
+    void mFChecksum_Click();
     void mTrack_Click(int index);
     void mTrackN_Click();
     void mTileSet_Click(int index);
@@ -115,6 +117,10 @@ class MainWindow : public QMainWindow {
     // Runs a document operation out of the user's reach, then shows its failure.
     template <typename Operation>
     bool perform(Operation operation);
+    // Runs a write into the ROM image out of the user's reach; an image that
+    // another program changed is written only when the user says so.
+    template <typename Write>
+    Outcome writeRom(Write write);
     void documentChanged(unsigned changes);
     void updateEditMenu();
     void updateViewMenu();
@@ -154,6 +160,7 @@ class MainWindow : public QMainWindow {
     QPointer<LevelManagement> levelWindow_;
 
     QMenu* mT_ = nullptr;
+    QAction* mFChecksum_ = nullptr;
     QAction* mEUndo_ = nullptr;
     QAction* mERedo_ = nullptr;
     QAction* mVZoomIn_ = nullptr;
