@@ -140,6 +140,9 @@ constexpr const char* kChecksumCorrect =
 // "%4" and "%5": the pair as it was.
 constexpr const char* kChecksumFixed =
     "The checksum of %1 was fixed: checksum %2, complement %3 (they were %4 and %5).";
+// "%1": a file of File > Recent ROMs.
+constexpr const char* kRecentRomMissing =
+    "The file %1 no longer exists. It was taken off the list of recent ROM images.";
 }  // namespace messages
 
 }  // namespace korvale
