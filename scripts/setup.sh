@@ -6,7 +6,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev binutils
-          qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+          qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev zlib1g-dev
           fonts-dejavu-core pkg-config dpkg-dev file)
 need_i386=0
 for option in "$@"; do

@@ -241,7 +241,7 @@ class OpenFile {
 struct Arguments {
     std::string input, output, offset, format, flag = "0", maxSize = "65536";
     std::string kind, address, megabits, size, start = "0", end = "0xFFFFFFFF", bpp;
-    bool header = false;
+    bool header = false, smallest = false;
 };
 
 void runDecompress(const Arguments& a) {
@@ -273,8 +273,9 @@ void runCompress(const Arguments& a) {
              " bytes; at most 65536 can be compressed");
     const auto inputSize = static_cast<uint32_t>(input.size());
     Bytes encoded(kBlockLimit);
+    const auto recompress = a.smallest ? ZarniRecompressSmallest : ZarniRecompress;
     const uint32_t size =
-        ZarniRecompress(input.data(), encoded.data(), inputSize, kBlockLimit, format, flag);
+        recompress(input.data(), encoded.data(), inputSize, kBlockLimit, format, flag);
     if (size == 0 || size > kBlockLimit)
         fail("cannot compress " + a.input + " in format " + a.format);
     writeAll(a.output, encoded.data(), size);
@@ -409,6 +410,9 @@ int main(int argc, char** argv) {
         ->capture_default_str();
     compress->add_option("-o,--output", a.output, "Output file, written only on success")
         ->required();
+    compress->add_flag("--smallest", a.smallest,
+                       "Format 4: write a shortest possible stream (slower; other bytes than "
+                       "the default encoder's)");
 
     auto* snesToPc = app.add_subcommand("snes2pc", "Convert a SNES bus address to a file offset");
     snesToPc->add_option("address", a.address, "SNES address, e.g. $C12345 or 0xC12345")

@@ -9,16 +9,17 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1 || size > 65537) return 0;
-    const uint32_t formats[] = {0, 1, 2, 3, 4, 100, 101, 0, 1};
-    const uint32_t format = formats[data[0] % 9];
+    const uint32_t formats[] = {0, 1, 2, 3, 4, 100, 101, 0, 1, 4};
+    const uint32_t format = formats[data[0] % 10];
     // Tile packing drops bytes, so those inputs check the kept bytes and the zeros.
-    const uint32_t flag = data[0] % 9 >= 7 ? 1 : 0;
+    const uint32_t flag = data[0] % 10 == 7 || data[0] % 10 == 8 ? 1 : 0;
+    const auto recompress = data[0] % 10 == 9 ? ZarniRecompressSmallest : ZarniRecompress;
     const uint8_t* input = data + 1;
     const auto length = static_cast<uint32_t>(size - 1);
     // The encoder may pack its input in place.
     std::vector<uint8_t> work(input, input + length);
     static uint8_t stream[65536];
-    const auto n = ZarniRecompress(work.data(), stream, length, 65536, format, flag);
+    const auto n = recompress(work.data(), stream, length, 65536, format, flag);
     if (n == 0) return 0;
     if (n > 65536) std::abort();
     // Exactly the stream's bytes, so that reading past them is caught.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "zarni_compress.h"
 
 using zt::Bytes;
 namespace fs = std::filesystem;
@@ -122,6 +123,17 @@ TEST_F(ZarniCli, CompressThenDecompressFromAnOffset) {
     ASSERT_EQ(m.exitCode, 0) << m.err;
     EXPECT_EQ(m.out.rfind("decoded 5000 bytes", 0), 0u);
     EXPECT_EQ(zt::readFile(dir.file("cut")), Bytes(original.begin(), original.begin() + 100));
+}
+
+TEST_F(ZarniCli, CompressSmallestWritesTheShortestStream) {
+    Bytes original = sample(5000);
+    const std::string input = file("map.bin", original), packed = dir.file("map.z4");
+    const Outcome c = zarni("compress " + input + " -f 4 --smallest -o " + packed);
+    ASSERT_EQ(c.exitCode, 0) << c.err;
+    Bytes expected(0x10000);
+    expected.resize(ZarniRecompressSmallest(original.data(), expected.data(), 5000, 0x10000, 4, 0));
+    EXPECT_LT(expected.size(), zt::encode(original, 4).size());
+    EXPECT_EQ(zt::readFile(packed), expected);
 }
 
 TEST_F(ZarniCli, AddressConversions) {

@@ -294,7 +294,9 @@ void runImport(const Arguments& a) {
     check(readTrackFile(rom.zarni, a.in, file), a.rom);
     // The file's tile set, as importing it in the editor chooses it.
     rom.record.curTheme = static_cast<uint8_t>((file.theme >> 1) * 2);
-    const Outcome saved = saveTrack(rom.zarni, rom.record, file.cells, static_cast<uint8_t>(track));
+    const Outcome saved =
+        saveTrack(rom.zarni, rom.record, file.cells, static_cast<uint8_t>(track), false,
+                  a.smallest ? SaveEncoding::Smallest : SaveEncoding::Exact);
     check(saved, a.rom);
     std::printf("0x%06X\n", saved.value);
 }
@@ -377,6 +379,8 @@ int main(int argc, char* argv[]) {
     romOption(import);
     import->add_option("track", a.track, "Track number, 0 to 23")->required();
     import->add_option("in", a.in, "Track file (.mkt)")->required();
+    import->add_flag("--smallest", a.smallest,
+                     "Store the track in the fewest bytes (the editor's Smallest Saves)");
 
     auto* freeSpace = app.add_subcommand("free", "Print the bytes still free in the save window");
     romOption(freeSpace);

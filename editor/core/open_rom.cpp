@@ -199,8 +199,50 @@ Outcome readTrack(ZarniBinding& zarni, const OpenRom& rom, int tracknum, int32_t
     return {};
 }
 
+namespace {
+
+using Stream = std::array<uint8_t, kMapBytes>;
+using Encoder = uint32_t (ZarniBinding::*)(void*, void*, uint32_t, uint32_t, uint32_t, uint32_t);
+
+// Both results are checked: 0 is a failure, and a longer stream would only
+// be in the buffer in part.
+Outcome encodeTwice(ZarniBinding& zarni, const TrackMap::Cells& cells, Encoder inner, Encoder outer,
+                    Stream& out, uint32_t& length) {
+    Stream source = cells;
+    Stream packedMap{};
+    const uint32_t l1 =
+        (zarni.*inner)(source.data(), packedMap.data(), kMapBytes, kMapBytes, kFormat, 0);
+    if (l1 == 0 || l1 > kMapBytes) return Outcome{Status::CompressFailed, {}, l1};
+    length = (zarni.*outer)(packedMap.data(), out.data(), l1, kMapBytes, kFormat, 0);
+    if (length == 0 || length > kMapBytes) return Outcome{Status::CompressFailed, {}, length};
+    return {};
+}
+
+Outcome storedStream(ZarniBinding& zarni, const TrackMap::Cells& cells, SaveEncoding encoding,
+                     Stream& out, uint32_t& length) {
+    Outcome exact = encodeTwice(zarni, cells, &ZarniBinding::Recompress, &ZarniBinding::Recompress,
+                                out, length);
+    if (encoding == SaveEncoding::Exact || !exact.ok()) return exact;
+    // A shortest inner stream is not always the one whose outer stream is
+    // shortest, so both inner choices are tried; ties keep the exact bytes.
+    for (Encoder inner : {&ZarniBinding::RecompressSmallest, &ZarniBinding::Recompress}) {
+        Stream candidate{};
+        uint32_t candidateLength = 0;
+        if (encodeTwice(zarni, cells, inner, &ZarniBinding::RecompressSmallest, candidate,
+                        candidateLength)
+                .ok() &&
+            candidateLength < length) {
+            out = candidate;
+            length = candidateLength;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
 Outcome saveTrack(ZarniBinding& zarni, OpenRom& rom, const TrackMap::Cells& cells, uint8_t t,
-                  bool overwriteChanged) {
+                  bool overwriteChanged, SaveEncoding encoding) {
     // Larger numbers would write past both tables into other game data.
     if (t >= layout::kTrackCount) return fail(Status::BadSaveNumber, {}, t);
     std::string error;
@@ -210,17 +252,9 @@ Outcome saveTrack(ZarniBinding& zarni, OpenRom& rom, const TrackMap::Cells& cell
 
     rom.curTrack = t;
 
-    // Both results are checked: 0 is a failure, and a longer stream would
-    // only be in the buffer in part.
-    std::array<uint8_t, kMapBytes> source = cells;
-    std::array<uint8_t, kMapBytes> packedMap{};
     std::array<uint8_t, kMapBytes> packedTrack{};
-    const uint32_t l1 =
-        zarni.Recompress(source.data(), packedMap.data(), kMapBytes, kMapBytes, kFormat, 0);
-    if (l1 == 0 || l1 > kMapBytes) return fail(Status::CompressFailed, {}, l1);
-    const uint32_t l2 =
-        zarni.Recompress(packedMap.data(), packedTrack.data(), l1, kMapBytes, kFormat, 0);
-    if (l2 == 0 || l2 > kMapBytes) return fail(Status::CompressFailed, {}, l2);
+    uint32_t l2 = 0;
+    if (Outcome o = storedStream(zarni, cells, encoding, packedTrack, l2); !o.ok()) return o;
 
     const uint32_t pointerAt = rom.fileOffset(layout::kTrackPointerTable + 3u * t);
     const uint32_t themeAt = rom.fileOffset(layout::kTrackThemeTable + t);

@@ -87,8 +87,12 @@ Outcome readTrack(ZarniBinding& zarni, const OpenRom& rom, int tracknum, int32_t
 // everything read back, so a failure of any kind leaves it as it was
 // (FileFailed says why). ChangedOnDisk, before anything is written, when
 // the image is not as it was read, unless overwriteChanged.
+// Smallest: the shortest of three encodings (shortest inner and outer
+// stream, greedy inner and shortest outer, greedy both), so never longer
+// than Exact, whose bytes are the game's own encoder's.
+enum class SaveEncoding { Exact, Smallest };
 Outcome saveTrack(ZarniBinding& zarni, OpenRom& rom, const TrackMap::Cells& cells, uint8_t track,
-                  bool overwriteChanged = false);
+                  bool overwriteChanged = false, SaveEncoding encoding = SaveEncoding::Exact);
 
 // Writes the 24-byte level track table (two blocks) and reads the tables
 // back. CannotWrite when the image is read only or the table does not read

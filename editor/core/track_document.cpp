@@ -112,7 +112,7 @@ Outcome TrackDocument::saveTrack(const std::string& answer, bool overwriteChange
     if (*number >= static_cast<uint32_t>(layout::kTrackCount))
         return Outcome{Status::BadSaveNumber, {}, *number};
     Outcome outcome = korvale::saveTrack(zarni_, rom_, map_.cells(), static_cast<uint8_t>(*number),
-                                         overwriteChanged);
+                                         overwriteChanged, saveEncoding_);
     if (!outcome.ok()) return outcome;
     const uint32_t written = outcome.value;
     // The track's entries were just written; the rest of the tables may have

@@ -99,6 +99,9 @@ class TrackDocument : public MapEditor {
     // when another program changed the image since it was read, unless
     // overwriteChanged.
     Outcome saveTrack(const std::string& answer, bool overwriteChanged = false);
+    // How saveTrack encodes the map: Exact (the default) or Smallest.
+    void setSaveEncoding(SaveEncoding encoding) { saveEncoding_ = encoding; }
+    SaveEncoding saveEncoding() const { return saveEncoding_; }
     // Writes the map and curTheme into a track file; on success `changed`
     // is clear and this is the clean point.
     Outcome exportTrack(const std::string& path);
@@ -152,6 +155,7 @@ class TrackDocument : public MapEditor {
     TrackMap map_;
     History history_{map_};
     bool changed_ = false;
+    SaveEncoding saveEncoding_ = SaveEncoding::Exact;
     TileSetLoader tileSetLoader_;
 };
 

@@ -30,6 +30,7 @@ namespace korvale {
     X(Decompress)                \
     X(DecompressMemory)          \
     X(Recompress)                \
+    X(RecompressSmallest)        \
     X(ExpandROM)                 \
     X(VerifyFreeSpace)
 
@@ -196,6 +197,11 @@ uint32_t ZarniBinding::DecompressMemory(void* destination, const void* source, u
 uint32_t ZarniBinding::Recompress(void* source, void* destination, uint32_t size, uint32_t maxSize,
                                   uint32_t format, uint32_t flag) {
     return KORVALE_CALL(Recompress, source, destination, size, maxSize, format, flag);
+}
+
+uint32_t ZarniBinding::RecompressSmallest(void* source, void* destination, uint32_t size,
+                                          uint32_t maxSize, uint32_t format, uint32_t flag) {
+    return KORVALE_CALL(RecompressSmallest, source, destination, size, maxSize, format, flag);
 }
 
 uint32_t ZarniBinding::ExpandROM(uint32_t megabits) {

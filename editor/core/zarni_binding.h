@@ -48,6 +48,8 @@ class ZarniBinding {
                               uint32_t flag, uint32_t* endOffset);
     uint32_t Recompress(void* source, void* destination, uint32_t size, uint32_t maxSize,
                         uint32_t format, uint32_t flag);
+    uint32_t RecompressSmallest(void* source, void* destination, uint32_t size, uint32_t maxSize,
+                                uint32_t format, uint32_t flag);
     uint32_t ExpandROM(uint32_t megabits);
     uint32_t VerifyFreeSpace(uint32_t start, uint32_t end, uint32_t size, uint32_t kind);
 

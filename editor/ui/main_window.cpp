@@ -42,6 +42,7 @@ const QString kRecentKey = QStringLiteral("files/recentRoms");
 const QString kRomFolderKey = QStringLiteral("files/romFolder");
 const QString kTrackFileKey = QStringLiteral("files/trackFile");
 const QString kPictureFileKey = QStringLiteral("files/pictureFile");
+const QString kSmallestSavesKey = QStringLiteral("track/smallestSaves");
 
 constexpr int kPanelTwips = 2540;
 constexpr int kLastPanelTwips = 4233;
@@ -190,6 +191,19 @@ void MainWindow::buildMenus() {
 
     add(mT_, "Import Level from O&ffset", "mTOffset", &MainWindow::mTOffset_Click);
     add(mT_, "Level &Management", "mLevel", &MainWindow::mLevel_Click);
+    mT_->addSeparator()->setObjectName("mDiv1");
+    // Saved bytes then differ from the game's own encoder, so it is a choice, off by default.
+    QAction* mTSmallest = mT_->addAction("Smallest Saves (slower)");
+    mTSmallest->setObjectName("mTSmallest");
+    mTSmallest->setCheckable(true);
+    mTSmallest->setStatusTip(
+        "Save tracks in the fewest bytes the decoder accepts; off saves exactly as the game's "
+        "tools do");
+    connect(mTSmallest, &QAction::toggled, this, [this](bool on) {
+        document_.setSaveEncoding(on ? SaveEncoding::Smallest : SaveEncoding::Exact);
+        settings()->setValue(kSmallestSavesKey, on);
+    });
+    mTSmallest->setChecked(settings()->value(kSmallestSavesKey, false).toBool());
 
     buildViewMenu(bar);
 

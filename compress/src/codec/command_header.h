@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "frame.h"
+#include "pair_index.h"
 
 namespace zarni::codec {
 
@@ -113,17 +114,15 @@ inline void flushLiteralPackets(EncoderFrame& f, const uint8_t* data, uint32_t& 
     r = x;
 }
 
-// Fill candidates shared by the encoders, each capped at limit.
+// Fill candidates shared by the encoders, each capped at limit (at least 1
+// and 2). A run repeats the byte before, an alternation the byte two before:
+// both compare eight bytes at a time.
 inline uint32_t runLength(const uint8_t* p, uint32_t limit) {
-    uint32_t n = 1;
-    while (n < limit && p[n] == p[0]) ++n;
-    return n;
+    return limit <= 1 ? 1 : 1 + matchLength(p + 1, p, limit - 1, 0);
 }
 
 inline uint32_t alternatingLength(const uint8_t* p, uint32_t limit) {
-    uint32_t n = 2;
-    while (n < limit && p[n] == p[n & 1]) ++n;
-    return n;
+    return limit <= 2 ? 2 : 2 + matchLength(p + 2, p, limit - 2, 0);
 }
 
 // p[0], p[0] + step, p[0] + 2 step, ... modulo 256.

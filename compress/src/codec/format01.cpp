@@ -1,6 +1,8 @@
 // Formats 0 and 1: format 4's literal runs and fills with absolute copies
 // only (low byte first in 0, high byte first in 1), and an optional packing
 // of four-plane SNES tiles into three-plane ones.
+#include <algorithm>
+
 #include "command_header.h"
 #include "frame.h"
 #include "pair_index.h"
@@ -78,12 +80,15 @@ void encodeFormat01(EncoderFrame& f, uint8_t* data, uint32_t size) {
             return;
         }
         const uint32_t e = size - p < kMaxCommandLength ? size - p : kMaxCommandLength;
-        Match copy;
-        if (e >= 4) keepLongest(quads, quads.find(quadKey(data + p), 0, p), data, p, e, 4, 0, copy);
+        // Fills first: only a copy that beats them is searched for.
         const LzFills fills = measureLzFills(data + p, e);
+        const uint32_t bf = fills.byteFill, w = fills.wordFill, inc = fills.increasing;
+        const uint32_t copyMin = std::max({4u, bf + 2, w + 1, inc + 2});
+        Match copy;
+        if (copyMin <= e)
+            keepLongest(quads, quads.find(quadKey(data + p), 0, p), data, p, e, copyMin, 0, copy);
 
         const uint32_t o = copy.length;
-        const uint32_t bf = fills.byteFill, w = fills.wordFill, inc = fills.increasing;
         if (!(o | bf | w | inc)) {
             ++p;
             if (p - r == kMaxCommandLength) flushLiterals(f, data, r, p);

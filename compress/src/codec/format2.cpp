@@ -1,5 +1,6 @@
 // Format 2: literal runs, byte/word/zero fills, and forward, bit-reversed and
 // backward copies addressed by a 15-bit position or a 7-bit distance.
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <new>
@@ -72,44 +73,64 @@ struct Encoder {
     const uint8_t* data;
     uint32_t size;
     KeyIndex pairs, quads;
+    TripleFilter seen;
     std::unique_ptr<uint8_t[]> reversedBits;  // kReversed of every byte
     std::unique_ptr<uint8_t[]> mirrored;      // data back to front
+    uint32_t converted = 0;                   // both hold data[0, converted)
 
     bool build() {
         reversedBits.reset(new (std::nothrow) uint8_t[size]);
         mirrored.reset(new (std::nothrow) uint8_t[size]);
-        if (!reversedBits || !mirrored || !pairs.buildPairs(data, size) ||
-            !quads.buildQuads(data, size))
-            return false;
-        for (uint32_t i = 0; i < size; ++i) {
-            reversedBits[i] = kReversed[data[i]];
-            mirrored[size - 1 - i] = data[i];
+        return reversedBits && mirrored && pairs.buildPairs(data, size, kMaxDistance + 1) &&
+               quads.buildQuads(data, size) && seen.build(data, size);
+    }
+
+    // The searches at p read sources below p and at most 1024 bytes on;
+    // inputs made of fills never get that far.
+    void convertUpTo(uint32_t end) {
+        if (end > size) end = size;
+        for (; converted < end; ++converted) {
+            reversedBits[converted] = kReversed[data[converted]];
+            mirrored[size - 1 - converted] = data[converted];
         }
-        return true;
     }
 
     // Relative sources lie 1 to 127 back and take 3 bytes; absolute ones lie
     // below 0x8000 and take 4, so a 4-byte key finds every one of them.
-    void search(uint32_t p, uint32_t e, Candidates& c) const {
+    // beatsFills is the shortest copy that beats the fills. A shorter one is
+    // never chosen and decides no comparison between the copies, except that
+    // a relative backward copy one byte shorter still stops bit-reversed ones:
+    // so the searches start there, or are skipped.
+    void search(uint32_t p, uint32_t e, uint32_t beatsFills, Candidates& c) {
         const uint8_t* target = data + p;
         const uint32_t near = p > kMaxDistance ? p - kMaxDistance : 0;
         const uint32_t absoluteEnd = p < kAbsoluteLimit ? p : kAbsoluteLimit;
         const uint8_t v0 = data[p], v1 = data[p + 1];
         auto fixed = [e](uint32_t) { return e; };
+        const uint32_t min3 = std::max(3u, beatsFills), min4 = std::max(4u, beatsFills);
+        // An absolute copy needs three bytes that start earlier: in order,
+        // bit reversed, or back to front. The filter spares a search of the
+        // whole input; a relative search is short anyway.
+        auto starts = [&](uint32_t triple) { return seen.mayStartBefore(triple, p); };
 
-        keepLongest(pairs, pairs.find(pairKey(target), near, p), data, p, e, 3, 0, c.fr);
-        if (e >= 4)
-            keepLongest(quads, quads.find(quadKey(target), 0, absoluteEnd), data, p, e, 4, 0, c.fa);
+        if (min3 <= e)
+            keepLongest(pairs, pairs.find(pairKey(target), near, p), data, p, e, min3, 0, c.fr);
+        if (min4 <= e && starts(tripleKey(target)))
+            keepLongest(quads, quads.find(quadKey(target), 0, absoluteEnd), data, p, e, min4, 0,
+                        c.fa);
         if (c.fr.length >= e) return;
 
+        convertUpTo(p + kMaxCommandLength);
         const uint8_t* rev = reversedBits.get();
         auto inRev = [rev](uint32_t q) { return rev + q; };
         const uint32_t reversedPair = kReversed[v0] | kReversed[v1] << 8;
-        keepLongest(pairs, pairs.find(reversedPair, near, p), target, e, 3, 0, c.rr, inRev, fixed);
-        if (e >= 4) {
-            const uint32_t key = reversedPair | kReversed[target[2]] << 16 |
-                                 static_cast<uint32_t>(kReversed[target[3]]) << 24;
-            keepLongest(quads, quads.find(key, 0, absoluteEnd), target, e, 4, 0, c.ra, inRev,
+        const uint32_t reversedTriple = reversedPair | kReversed[target[2]] << 16;
+        if (min3 <= e)
+            keepLongest(pairs, pairs.find(reversedPair, near, p), target, e, min3, 0, c.rr, inRev,
+                        fixed);
+        if (min4 <= e && starts(reversedTriple)) {
+            const uint32_t key = reversedTriple | static_cast<uint32_t>(kReversed[target[3]]) << 24;
+            keepLongest(quads, quads.find(key, 0, absoluteEnd), target, e, min4, 0, c.ra, inRev,
                         fixed);
         }
         if (c.rr.length >= e) return;
@@ -122,15 +143,17 @@ struct Encoder {
         const uint32_t last = size - 1;
         auto capped = [e](uint32_t x) { return x + 1 < e ? x + 1 : e; };
         const uint32_t nearPair = p > kMaxDistance + 1 ? p - kMaxDistance - 1 : 0;
-        keepLongest(
-            pairs, pairs.find(v1 | v0 << 8, nearPair, p > 0 ? p - 1 : 0), target, e, 3, 0, c.br,
-            [back, last](uint32_t q) { return back + last - (q + 1); },
-            [capped](uint32_t q) { return capped(q + 1); });
-        if (e >= 4 && absoluteEnd >= 3) {
+        const uint32_t minBr = std::max(3u, beatsFills - 1);
+        if (minBr <= e)
+            keepLongest(
+                pairs, pairs.find(v1 | v0 << 8, nearPair, p > 0 ? p - 1 : 0), target, e, minBr, 0,
+                c.br, [back, last](uint32_t q) { return back + last - (q + 1); },
+                [capped](uint32_t q) { return capped(q + 1); });
+        if (min4 <= e && absoluteEnd >= 3 && starts(target[2] | v1 << 8 | v0 << 16)) {
             const uint32_t key =
                 target[3] | target[2] << 8 | v1 << 16 | static_cast<uint32_t>(v0) << 24;
             keepLongest(
-                quads, quads.find(key, 0, absoluteEnd - 3), target, e, 4, 0, c.ba,
+                quads, quads.find(key, 0, absoluteEnd - 3), target, e, min4, 0, c.ba,
                 [back, last](uint32_t q) { return back + last - (q + 3); },
                 [capped](uint32_t q) { return capped(q + 3); });
         }
@@ -140,7 +163,7 @@ struct Encoder {
 }  // namespace
 
 void encodeFormat2(EncoderFrame& f, uint8_t* data, uint32_t size) {
-    Encoder enc{data, size, {}, {}, nullptr, nullptr};
+    Encoder enc{data, size, {}, {}, {}, nullptr, nullptr};
     if (size < 2 || !enc.build()) {
         f.go = false;
         return;
@@ -155,7 +178,6 @@ void encodeFormat2(EncoderFrame& f, uint8_t* data, uint32_t size) {
         const uint32_t e = size - p < kMaxCommandLength ? size - p : kMaxCommandLength;
         const uint8_t v0 = data[p], v1 = data[p + 1];
         Candidates c;
-        if (e >= 3) enc.search(p, e, c);
         if (v0 == v1) {
             const uint32_t n = runLength(data + p, e);
             if (v0 != 0 && n >= 3) c.byteFill = n;
@@ -164,6 +186,7 @@ void encodeFormat2(EncoderFrame& f, uint8_t* data, uint32_t size) {
             const uint32_t n = alternatingLength(data + p, e);
             if (n >= 4) c.wordFill = n;
         }
+        if (e >= 3) enc.search(p, e, std::max({c.byteFill + 2, c.wordFill + 1, c.zeroFill + 3}), c);
 
         const uint32_t fa = c.fa.length, fr = c.fr.length, ra = c.ra.length, rr = c.rr.length;
         const uint32_t ba = c.ba.length, br = c.br.length;

@@ -3,6 +3,7 @@
 // 8-bit and 16-bit sequences, three backward copies, the end marker). The
 // encoder scores candidates by the bytes they save, then a second pass
 // re-codes the literal runs with the free-byte groups.
+#include <algorithm>
 #include <cstring>
 
 #include "command_header.h"
@@ -170,40 +171,63 @@ struct Candidates {
 struct MainPass {
     const uint8_t* data;
     uint32_t size;
-    KeyIndex quads;
+    KeyIndex quads, pairs;
+    TripleFilter seen;
 
     // Copy sources lie at most 4096 back and need 4 bytes, except the 0xFE
-    // copy, whose 16 possible sources are tried one by one.
-    void copies(uint32_t p, uint32_t e, Candidates& c) const {
+    // copy, whose 16 possible sources need 3. The copies come
+    // after the fills in the order of choice, so a copy that does not save
+    // more than the best fill is never taken; nor does leaving it out change
+    // which other copy wins, since that one must save more than the fill too.
+    // So each search starts at the length that could win, or is skipped.
+    void copies(uint32_t p, uint32_t e, int fillSaving, Candidates& c) {
         const uint8_t* target = data + p;
+        const auto beatsFill = static_cast<uint32_t>(fillSaving) + 1;  // as saving
+        const uint32_t fdMinimum = beatsFill + 3 > 20 ? beatsFill + 3 : 20;
+        // Every copy needs three bytes that start earlier.
+        if ((beatsFill > 19 - 3 && (e < 4 || e < fdMinimum)) ||
+            !seen.mayStartBefore(tripleKey(target), p))
+            return;
         // 0xFE: distances 128, 120, ..., 8, earliest source first; the kept
         // length is capped at 18, so a longer match at a later source wins.
-        uint32_t kept = 0;
-        for (uint32_t o = 128; o >= 8; o -= 8) {
-            if (o > p) continue;
-            const uint32_t t = matchLength(target, target - o, smaller(e, 19), 0);
-            if (t >= 3 && t > kept) {
-                kept = smaller(t, 18);
-                c.length[kCopyFE] = kept;
-                c.source[kCopyFE] = p - o;
+        // Sources need 3 bytes, so only those sharing the first two are tried.
+        if (beatsFill <= 18 - 2 && p >= 8) {
+            uint32_t kept = 0;
+            const KeyIndex::Range r = pairs.find(pairKey(target), p > 128 ? p - 128 : 0, p - 7);
+            for (uint32_t q = r.first; q < r.high; q = pairs.next(q)) {
+                if ((p - q) % 8) continue;
+                // Only a longer match than the kept one counts.
+                const uint32_t need = kept + 1 > 3 ? kept + 1 : 3;
+                if (need > smaller(e, 19) || data[q + need - 1] != target[need - 1]) continue;
+                const uint32_t t = matchLength(target, data + q, smaller(e, 19), 0);
+                if (t >= 3 && t > kept) {
+                    kept = smaller(t, 18);
+                    c.length[kCopyFE] = kept;
+                    c.source[kCopyFE] = q;
+                }
             }
         }
         if (e < 4) return;
         const uint32_t key = quadKey(target);
         // 0xFD: at most 256 back, 20 bytes or more.
-        if (e >= 20) {
+        if (e >= fdMinimum) {
             Match m;
-            keepLongest(quads, quads.find(key, p > 256 ? p - 256 : 0, p), data, p, e, 20, 0, m);
+            keepLongest(quads, quads.find(key, p > 256 ? p - 256 : 0, p), data, p, e, fdMinimum, 0,
+                        m);
             c.length[kCopyFD] = m.length;
             c.source[kCopyFD] = m.source;
         }
+        // 0xFC saves at most 16, less than a fill that saves as much or any
+        // 0xFD copy (20 bytes or more).
+        if (beatsFill > 19 - 3 || c.length[kCopyFD]) return;
         // 0xFC keeps its length capped at 19, so any match of 20 or more
         // replaces the kept one: the last such source wins. Without one, the
         // cap changes nothing and the earliest longest wins.
-        const KeyIndex::Range range = quads.find(key, p > 4096 ? p - 4096 : 0, p);
+        const uint32_t low = p > 4096 ? p - 4096 : 0;
+        const KeyIndex::Range range = quads.find(key, low, p);
         if (e >= 20) {
-            for (uint32_t i = range.end; i-- > range.begin;) {
-                const uint32_t q = quads.position(i);
+            for (uint32_t q = quads.last(key, p); q != KeyIndex::kEnd && q >= low;
+                 q = quads.previous(q)) {
                 if (data[q + 19] != target[19] || matchLength(target, data + q, 20, 0) < 20)
                     continue;
                 c.length[kCopyFC] = 19;
@@ -212,7 +236,8 @@ struct MainPass {
             }
         }
         Match m;
-        keepLongest(quads, range, data, p, smaller(e, 19), 4, 0, m);
+        keepLongest(quads, range, data, p, smaller(e, 19), beatsFill + 3 > 4 ? beatsFill + 3 : 4, 0,
+                    m);
         c.length[kCopyFC] = m.length;
         c.source[kCopyFC] = m.source;
     }
@@ -416,8 +441,9 @@ void secondPass(EncoderFrame& f, const uint8_t* data) {
 }  // namespace
 
 void encodeFormat3(EncoderFrame& f, uint8_t* data, uint32_t size) {
-    MainPass pass{data, size, {}};
-    if (size < 2 || !pass.quads.buildQuads(data, size)) {
+    MainPass pass{data, size, {}, {}, {}};
+    if (size < 2 || !pass.quads.buildQuads(data, size, 4096) ||
+        !pass.pairs.buildPairs(data, size, 128) || !pass.seen.build(data, size)) {
         f.go = false;
         return;
     }
@@ -425,8 +451,12 @@ void encodeFormat3(EncoderFrame& f, uint8_t* data, uint32_t size) {
     while (f.go && p + 3 <= size) {
         Candidates c;
         const uint32_t e = smaller(size - p, 275);
-        pass.copies(p, e, c);
         pass.fills(p, c);
+        int fillSaving = 0;
+        for (int k = 0; k < kCopyFC; ++k)
+            if (c.length[k])
+                fillSaving = std::max(fillSaving, static_cast<int>(c.length[k]) - kCost[k]);
+        pass.copies(p, e, fillSaving, c);
         int best = -1, bestSaving = 0;
         for (int k = 0; k < kKinds; ++k) {
             const int saving = c.length[k] ? static_cast<int>(c.length[k]) - kCost[k] : 0;

@@ -1,5 +1,7 @@
 // Format 4: literal runs, byte/word/increasing fills, plain and inverted
 // copies by absolute position or backward distance.
+#include <algorithm>
+
 #include "command_header.h"
 #include "frame.h"
 #include "pair_index.h"
@@ -35,7 +37,7 @@ void decodeFormat4(DecoderFrame& f) {
 
 void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
     KeyIndex pairs, quads;
-    if (size < 2 || !pairs.buildPairs(data, size) || !quads.buildQuads(data, size)) {
+    if (size < 2 || !pairs.buildPairs(data, size, 255) || !quads.buildQuads(data, size)) {
         f.go = false;
         return;
     }
@@ -48,21 +50,32 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
         }
         const uint32_t e = size - p < kMaxCommandLength ? size - p : kMaxCommandLength;
 
+        // Fills first: a copy that cannot beat them by rules 1 to 3 below is
+        // never chosen, and leaving it out changes no other comparison (a
+        // relative or inverted copy too short for its own rule is also too
+        // short to stop an absolute one), so each search starts at the
+        // length that could win and is skipped when none could.
+        const LzFills fills = measureLzFills(data + p, e);
+        const uint32_t bf = fills.byteFill, w = fills.wordFill, inc = fills.increasing;
+        const uint32_t beatsFills = std::max({bf + 2, w + 1, inc + 2});
+
         // Relative copies: distance 1 to 255, at least 3 bytes.
         Match relative, absolute, inverted;
-        keepLongest(pairs, pairs.find(pairKey(data + p), p > 255 ? p - 255 : 0, p), data, p, e, 3,
-                    0, relative);
-        if (e >= 4) {
-            // Absolute and inverted copies need 4 bytes, so a 4-byte key finds them all.
-            const uint32_t key = quadKey(data + p);
-            keepLongest(quads, quads.find(key, 0, p), data, p, e, 4, 0, absolute);
-            if (relative.length < e)
-                keepLongest(quads, quads.find(~key, 0, p), data, p, e, 4, 0xFF, inverted);
-        }
-        const LzFills fills = measureLzFills(data + p, e);
+        const uint32_t relativeMin = std::max({3u, bf + 1, w, inc + 1});
+        if (relativeMin <= e)
+            keepLongest(pairs, pairs.find(pairKey(data + p), p > 255 ? p - 255 : 0, p), data, p, e,
+                        relativeMin, 0, relative);
+        // Absolute and inverted copies need 4 bytes, so a 4-byte key finds them all.
+        const uint32_t key = e >= 4 ? quadKey(data + p) : 0;
+        const uint32_t invertedMin = std::max(4u, beatsFills);
+        if (relative.length < e && invertedMin <= e)
+            keepLongest(quads, quads.find(~key, 0, p), data, p, e, invertedMin, 0xFF, inverted);
+        const uint32_t absoluteMin =
+            std::max({4u, beatsFills, relative.length + 2, inverted.length + 1});
+        if (absoluteMin <= e)
+            keepLongest(quads, quads.find(key, 0, p), data, p, e, absoluteMin, 0, absolute);
 
         const uint32_t o = absolute.length, m = relative.length, lv = inverted.length;
-        const uint32_t bf = fills.byteFill, w = fills.wordFill, inc = fills.increasing;
         if (!(o | m | lv | bf | w | inc)) {
             ++p;
             if (p - r == kMaxCommandLength) flushLiterals(f, data, r, p);

@@ -46,6 +46,28 @@ struct FreeDeleter {
     void operator()(uint8_t* p) const { std::free(p); }
 };
 
+// The encoder frame; smallest picks the shortest-stream encoder where a
+// format has one.
+uint32_t recompress(void* source, void* destination, uint32_t size, uint32_t maxSize,
+                    uint32_t format, uint32_t formatFlag, bool smallest) {
+    if (!source) return 0;
+    const FormatEntry* entry = findFormat(format);
+    if (!entry) return 0;
+    // Positions have 16 bits and no decoder produces more than 64 KiB.
+    if (size > kBufferSize) return 0;
+    std::unique_ptr<uint8_t, FreeDeleter> work(static_cast<uint8_t*>(std::malloc(kBufferSize)));
+    if (!work) return 0;
+
+    EncoderFrame frame(work.get(), firstSwitch(*entry, formatFlag), entry->switch2);
+    const EncodeFn encode = smallest && format == 4 ? encodeFormat4Smallest : entry->encode;
+    encode(frame, static_cast<uint8_t*>(source), size);
+    if (!frame.go) return 0;
+
+    if (destination)
+        std::memcpy(destination, work.get(), frame.length < maxSize ? frame.length : maxSize);
+    return frame.length;
+}
+
 // The decoder frame shared by both sources of a stream.
 uint32_t decode(const FormatEntry& entry, ByteReader& reader, void* destination, uint32_t maxSize,
                 uint32_t formatFlag, uint32_t* endOffsetOut) {
@@ -96,21 +118,13 @@ ZARNI_API uint32_t ZARNI_CALL ZarniDecompressMemory(void* destination, const voi
 ZARNI_API uint32_t ZARNI_CALL ZarniRecompress(void* source, void* destination, uint32_t size,
                                               uint32_t maxSize, uint32_t format,
                                               uint32_t formatFlag) {
-    if (!source) return 0;
-    const FormatEntry* entry = findFormat(format);
-    if (!entry) return 0;
-    // Positions have 16 bits and no decoder produces more than 64 KiB.
-    if (size > kBufferSize) return 0;
-    std::unique_ptr<uint8_t, FreeDeleter> work(static_cast<uint8_t*>(std::malloc(kBufferSize)));
-    if (!work) return 0;
+    return recompress(source, destination, size, maxSize, format, formatFlag, false);
+}
 
-    EncoderFrame frame(work.get(), firstSwitch(*entry, formatFlag), entry->switch2);
-    entry->encode(frame, static_cast<uint8_t*>(source), size);
-    if (!frame.go) return 0;
-
-    if (destination)
-        std::memcpy(destination, work.get(), frame.length < maxSize ? frame.length : maxSize);
-    return frame.length;
+ZARNI_API uint32_t ZARNI_CALL ZarniRecompressSmallest(void* source, void* destination,
+                                                      uint32_t size, uint32_t maxSize,
+                                                      uint32_t format, uint32_t formatFlag) {
+    return recompress(source, destination, size, maxSize, format, formatFlag, true);
 }
 
 }  // extern "C"

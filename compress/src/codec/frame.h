@@ -191,6 +191,8 @@ using EncodeFn = void (*)(EncoderFrame&, uint8_t* data, uint32_t size);
 
 void decodeFormat4(DecoderFrame& f);
 void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size);
+// A shortest format 4 stream rather than the greedy encoder's.
+void encodeFormat4Smallest(EncoderFrame& f, uint8_t* data, uint32_t size);
 void decodeFormat01(DecoderFrame& f);
 void encodeFormat01(EncoderFrame& f, uint8_t* data, uint32_t size);
 void decodeFormat100(DecoderFrame& f);

@@ -5,70 +5,97 @@
 
 namespace zarni::codec {
 
-bool KeyIndex::buildPairs(const uint8_t* data, uint32_t size) {
-    count_ = size >= 2 ? size - 1 : 0;
-    entries_.reset(new (std::nothrow) uint64_t[count_ ? count_ : 1]);
-    if (!entries_) return false;
-    for (uint32_t i = 0; i < count_; ++i)
-        entries_[i] = (static_cast<uint64_t>(pairKey(data + i)) << 32) | i;
-    return sortByKey(16);
+bool KeyIndex::buildPairs(const uint8_t* data, uint32_t size, uint32_t window) {
+    return build(data, size, 2, window);
 }
 
-bool KeyIndex::buildQuads(const uint8_t* data, uint32_t size) {
-    count_ = size >= 4 ? size - 3 : 0;
-    entries_.reset(new (std::nothrow) uint64_t[count_ ? count_ : 1]);
-    if (!entries_) return false;
-    for (uint32_t i = 0; i < count_; ++i)
-        entries_[i] = (static_cast<uint64_t>(quadKey(data + i)) << 32) | i;
-    return sortByKey(32);
+bool KeyIndex::buildQuads(const uint8_t* data, uint32_t size, uint32_t window) {
+    return build(data, size, 4, window);
 }
 
-// Stable radix sort on the key, a byte a pass; entries start in position
-// order, so positions stay ascending within each key. Small tables only: the
-// work and the memory touched grow with the input, not with the key's range.
-bool KeyIndex::sortByKey(uint32_t keyBits) {
-    // About one lookup bucket per entry, on the key's top bits.
+// Sized to what can be live at once: about one bucket per position, and for
+// a window a ring of links a little longer than it.
+bool KeyIndex::build(const uint8_t* data, uint32_t size, uint32_t keyBytes, uint32_t window) {
+    data_ = data;
+    keyBytes_ = keyBytes;
+    keyMask_ = keyBytes == 2 ? 0xFFFF : 0xFFFFFFFF;
+    count_ = size >= keyBytes ? size - keyBytes + 1 : 0;
+    added_ = 0;
+    window_ = window;
+    const bool windowed = window != kEnd;
+    const uint32_t live = windowed && window + 2 < count_ ? window + 2 : count_;
+    uint32_t ring = 1;
+    while (ring < live) ring <<= 1;
+    ringMask_ = ring - 1;
+    // A window's buckets stay small enough for the first-level cache, yet
+    // sparse enough that another key's entry is rarely in the way.
     uint32_t bits = 8;
-    while (bits < 16 && bits < keyBits && (1u << bits) < count_) ++bits;
-    bucketShift_ = 32 + keyBits - bits;
-    bucketCount_ = 1u << bits;
-    buckets_.reset(new (std::nothrow) uint32_t[bucketCount_ + 1]);
-    if (!buckets_) return false;
-    if (count_ >= 2) {
-        std::unique_ptr<uint64_t[]> scratch(new (std::nothrow) uint64_t[count_]);
-        if (!scratch) return false;
-        uint32_t counts[256];
-        for (uint32_t shift = 32; shift < 32 + keyBits; shift += 8) {
-            std::fill(std::begin(counts), std::end(counts), 0u);
-            for (uint32_t i = 0; i < count_; ++i) ++counts[(entries_[i] >> shift) & 0xFF];
-            uint32_t sum = 0;
-            for (uint32_t& c : counts) {
-                const uint32_t n = c;
-                c = sum;
-                sum += n;
-            }
-            for (uint32_t i = 0; i < count_; ++i)
-                scratch[counts[(entries_[i] >> shift) & 0xFF]++] = entries_[i];
-            entries_.swap(scratch);
-        }
-    }
-    uint32_t entry = 0;
-    for (uint32_t k = 0; k <= bucketCount_; ++k) {
-        while (entry < count_ && (entries_[entry] >> bucketShift_) < k) ++entry;
-        buckets_[k] = entry;
-    }
-    return true;
+    const uint32_t maxBits = windowed ? 13 : 16;
+    while (bits < maxBits && (1u << bits) < live * (windowed ? 16 : 1)) ++bits;
+    shift_ = 32 - bits;
+    buckets_.reset(static_cast<Bucket*>(std::calloc(size_t{1} << bits, sizeof(Bucket))));
+    next_.reset(new (std::nothrow) Slot[ring]);
+    if (windowed) previous_.reset(new (std::nothrow) Slot[ring]);
+    return buckets_ && next_ && (!windowed || previous_);
 }
 
-KeyIndex::Range KeyIndex::find(uint32_t key, uint32_t low, uint32_t high) const {
-    const uint64_t* first = entries_.get();
-    const uint64_t base = static_cast<uint64_t>(key) << 32;
-    const uint64_t bucket = base >> bucketShift_;
-    if (bucket >= bucketCount_) return {0, 0};  // wider than this index's keys
-    const uint64_t* last = first + buckets_[bucket + 1];
-    const uint64_t* b = std::lower_bound(first + buckets_[bucket], last, base | low);
-    const uint64_t* e = high > low ? std::lower_bound(b, last, base | high) : b;
-    return {static_cast<uint32_t>(b - first), static_cast<uint32_t>(e - first)};
+void KeyIndex::addUpTo(uint32_t high) {
+    if (high > count_) high = count_;
+    if (window_ != kEnd && high > window_ && added_ < high - window_) added_ = high - window_;
+    const uint32_t ring = ringMask_ + 1;
+    Bucket* buckets = buckets_.get();
+    for (uint32_t i = added_; i < high; ++i) {
+        const uint32_t key = keyBytes_ == 2 ? pairKey(data_ + i) : quadKey(data_ + i);
+        Bucket& b = buckets[bucket(key)];
+        const uint32_t t = widen(b.tail);
+        if (previous_) {
+            // A tail whose links were reused is too old for any window.
+            if (t != kEnd && i - t < ring) next_[t & ringMask_] = narrow(i);
+            previous_[i & ringMask_] = b.tail;
+        } else if (t == kEnd) {
+            b.head = narrow(i);
+        } else {
+            next_[t] = narrow(i);
+        }
+        b.tail = narrow(i);
+        next_[i & ringMask_] = 0;
+    }
+    if (high > added_) added_ = high;
+}
+
+KeyIndex::Range KeyIndex::findFrom(const Bucket& b, uint32_t low, uint32_t high) const {
+    uint32_t first = kEnd;
+    if (previous_) {
+        // Back from the newest entry: a window holds few.
+        for (uint32_t e = widen(b.tail); e != kEnd && e >= low; e = previous(e)) first = e;
+    } else {
+        first = widen(b.head);
+        while (first < low) first = next(first);
+    }
+    return {first, high};
+}
+
+uint32_t KeyIndex::last(uint32_t key, uint32_t high) const {
+    uint32_t e = widen(buckets_.get()[bucket(key)].tail);
+    while (e != kEnd && e >= high) e = previous(e);
+    return e;
+}
+
+bool TripleFilter::build(const uint8_t* data, uint32_t size) {
+    data_ = data;
+    count_ = size >= 3 ? size - 2 : 0;
+    added_ = 0;
+    bits_.reset(static_cast<uint64_t*>(std::calloc((1u << kBits) / 64, sizeof(uint64_t))));
+    return bits_ != nullptr;
+}
+
+void TripleFilter::addUpTo(uint32_t high) {
+    uint64_t* bits = bits_.get();
+    for (uint32_t i = added_; i < high && i < count_; ++i) {
+        const uint32_t h = hash(tripleKey(data_ + i));
+        bits[h >> 6] |= uint64_t{1} << (h & 63);
+    }
+    if (high > added_) added_ = high;
 }
 
 }  // namespace zarni::codec

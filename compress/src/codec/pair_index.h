@@ -1,46 +1,123 @@
 // Positions grouped by a key of the bytes that start there, each group in
-// increasing position order. It answers "which earlier positions share this
-// key" as one contiguous range, so a search can begin at any distance back
-// instead of walking a chain from its head.
+// increasing position order. It is built as the encoder advances: a search
+// below position `high` first adds the positions up to there, so an encoder
+// that jumps over long fills and copies, or never searches at all, pays only
+// for what it asks. Keys share buckets of a table sized to the input; a
+// bucket's chain still runs in position order, and every search compares the
+// bytes anyway, so another key in the bucket costs one compare.
 #pragma once
 
 #include <bit>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 namespace zarni::codec {
 
+// Tables from calloc: zeroed pages that nothing touches cost nothing.
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
 class KeyIndex {
   public:
-    // Key of the two bytes at i: data[i] + 256 * data[i+1], for i in [0, size-2].
-    bool buildPairs(const uint8_t* data, uint32_t size);
-    // Key of the four bytes at i, little-endian, for i in [0, size-4].
-    bool buildQuads(const uint8_t* data, uint32_t size);
+    static constexpr uint32_t kEnd = 0xFFFFFFFF;
 
+    // Key of the two bytes at i: data[i] + 256 * data[i+1], for i in [0, size-2].
+    // window: no search reaches further below the highest end asked so far
+    // than this, so older positions are never added and only the last ones
+    // are kept, and chains are walked back from their newest entry.
+    bool buildPairs(const uint8_t* data, uint32_t size, uint32_t window = kEnd);
+    // Key of the four bytes at i, little-endian, for i in [0, size-4].
+    bool buildQuads(const uint8_t* data, uint32_t size, uint32_t window = kEnd);
+
+    // The positions of a search in increasing order: from first along
+    // next() while below high. Entries of other keys may be among them.
     struct Range {
-        uint32_t begin;
-        uint32_t end;
+        uint32_t first;
+        uint32_t high;
     };
 
-    // Entries whose key is key and whose position lies in [low, high).
-    Range find(uint32_t key, uint32_t low, uint32_t high) const;
+    // Positions with key key in [low, high) (and perhaps others of its
+    // bucket; a key and its bit-inverse share one).
+    Range find(uint32_t key, uint32_t low, uint32_t high) {
+        if (added_ < high && added_ < count_) addUpTo(high);
+        const Bucket& b = buckets_.get()[bucket(key)];
+        if (!previous_ && low == 0) return {widen(b.head), high};
+        return findFrom(b, low, high);
+    }
 
-    uint32_t position(uint32_t entry) const { return static_cast<uint32_t>(entries_[entry]); }
-    uint32_t count() const { return count_; }
+    uint32_t next(uint32_t position) const { return widen(next_[position & ringMask_]); }
+
+    // Windowed indexes: the last position of key's bucket below high, and the
+    // one before a position (both may lie before the window; callers stop there).
+    uint32_t last(uint32_t key, uint32_t high) const;
+    uint32_t previous(uint32_t position) const { return widen(previous_[position & ringMask_]); }
 
   private:
-    bool sortByKey(uint32_t keyBits);
+    // Slots hold a position + 1 (positions are below 65,535) and 0 for none,
+    // so bucket tables come zeroed from the allocator and pages no key
+    // reaches are never touched.
+    using Slot = uint16_t;
+    static uint32_t widen(Slot s) { return s == 0 ? kEnd : s - 1u; }
+    static Slot narrow(uint32_t position) { return static_cast<Slot>(position + 1); }
 
-    // key << 32 | position, sorted by key, positions ascending within a key.
-    std::unique_ptr<uint64_t[]> entries_;
-    uint32_t count_ = 0;
-    // First entry of each value of the key's top bits, so that a search only
-    // bisects the entries that share them.
-    std::unique_ptr<uint32_t[]> buckets_;
-    uint32_t bucketShift_ = 0;
-    uint32_t bucketCount_ = 0;
+    struct Bucket {
+        Slot head, tail;  // oldest and newest entry
+    };
+
+    bool build(const uint8_t* data, uint32_t size, uint32_t keyBytes, uint32_t window);
+    void addUpTo(uint32_t high);
+    Range findFrom(const Bucket& b, uint32_t low, uint32_t high) const;
+    // Plain and inverted copies look up a key and its inverse: one bucket.
+    uint32_t bucket(uint32_t key) const {
+        const uint32_t inverse = key ^ keyMask_;
+        return ((key < inverse ? key : inverse) * 0x9E3779B1u) >> shift_;
+    }
+
+    const uint8_t* data_ = nullptr;
+    uint32_t keyBytes_ = 2;
+    uint32_t keyMask_ = 0xFFFF;
+    uint32_t count_ = 0;  // positions that have a key
+    uint32_t added_ = 0;  // positions below this are in the chains (or too old)
+    uint32_t window_ = kEnd;
+    uint32_t shift_ = 16;
+    uint32_t ringMask_ = 0;  // links of position i live at i & ringMask_
+    // Whole indexes walk from the head; windowed ones back from the tail.
+    std::unique_ptr<Bucket, FreeDeleter> buckets_;
+    std::unique_ptr<Slot[]> next_, previous_;
 };
+
+// The three-byte strings that start before a position, as bits of a hashed
+// set filled as the encoder advances. A string whose bit is clear starts
+// nowhere before, so no match of three bytes or more can be found for it and
+// the search is skipped; on data without repeats that is nearly every search.
+class TripleFilter {
+  public:
+    bool build(const uint8_t* data, uint32_t size);
+
+    // False only when triple (bytes low first) starts at no position below high.
+    bool mayStartBefore(uint32_t triple, uint32_t high) {
+        if (added_ < high) addUpTo(high);
+        const uint32_t h = hash(triple);
+        return (bits_.get()[h >> 6] >> (h & 63)) & 1;
+    }
+
+  private:
+    static constexpr uint32_t kBits = 18;
+    static uint32_t hash(uint32_t triple) { return (triple * 0x9E3779B1u) >> (32 - kBits); }
+    void addUpTo(uint32_t high);
+
+    const uint8_t* data_ = nullptr;
+    uint32_t count_ = 0;
+    uint32_t added_ = 0;
+    std::unique_ptr<uint64_t, FreeDeleter> bits_;
+};
+
+inline uint32_t tripleKey(const uint8_t* p) {
+    return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
+}
 
 inline uint32_t pairKey(const uint8_t* p) {
     return p[0] | (static_cast<uint32_t>(p[1]) << 8);
@@ -73,8 +150,9 @@ struct Match {
 };
 
 // The match that a walk over the entries of r in increasing position order
-// keeps when it takes a candidate of at least `minimum` bytes only if it is
-// strictly longer than the one kept: the earliest of the longest. bytesAt(pos)
+// keeps when it takes a candidate of at least `minimum` bytes (never fewer
+// than the key's) only if it is strictly longer than the one kept: the
+// earliest of the longest. bytesAt(pos)
 // is where a candidate's bytes start, compared as b ^ mask against target;
 // capAt(pos) caps its length, never above limit. A candidate can only be kept
 // if it matches at byte `need - 1`, which rules most out with one compare.
@@ -82,10 +160,9 @@ template <class BytesAt, class CapAt>
 inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t* target,
                         uint32_t limit, uint32_t minimum, uint8_t mask, Match& m, BytesAt bytesAt,
                         CapAt capAt) {
-    for (uint32_t e = r.begin; e < r.end; ++e) {
+    for (uint32_t pos = r.first; pos < r.high; pos = index.next(pos)) {
         const uint32_t need = m.length + 1 > minimum ? m.length + 1 : minimum;
         if (need > limit) return;
-        const uint32_t pos = index.position(e);
         const uint32_t cap = capAt(pos);
         if (need > cap) continue;
         const uint8_t* q = bytesAt(pos);

@@ -369,6 +369,27 @@ TEST_P(DocumentTest, ASavedTrackLoadsBackAndASecondSaveGoesBehindIt) {
     EXPECT_EQ(pointedOffset(test::readBytes(path), h(), 10), second.value);
 }
 
+TEST_P(DocumentTest, SmallestSavesAreNeverLongerAndLoadBackExactly) {
+    TrackDocument d;
+    openOk(d, path);
+    d.setSaveEncoding(SaveEncoding::Smallest);
+    for (int track : {0, 9, 21}) {
+        load(d, track);
+        const TrackMap::Cells cells = d.map().cells();
+        const Outcome saved = d.saveTrack(HexPad(track, 2));
+        ASSERT_TRUE(saved.ok()) << track;
+        ZarniBinding& z = test::binding();
+        ASSERT_TRUE(z.OpenFile(path, 0));
+        std::vector<uint8_t> scratch(layout::kMapCells);
+        uint32_t end = 0;
+        z.Decompress(scratch.data(), saved.value, layout::kMapCells, 4, 0, &end);
+        z.CloseFile();
+        EXPECT_LE(end - saved.value, test::doubleCompress(cells).size()) << track;
+        load(d, track);
+        EXPECT_TRUE(d.map().cells() == cells) << track;
+    }
+}
+
 // A save is no load: the edits before it can still be undone, and undoing
 // one makes the map differ from the ROM again.
 TEST_P(DocumentTest, SavingKeepsTheHistoryAndUndoMarksTheMapChanged) {

@@ -1,0 +1,462 @@
+// Format 4, shortest stream: an exact minimum-size parse by dynamic
+// programming. The greedy encoder's bytes are fixed; this one may pick any
+// command sequence the decoder accepts, so it weighs every fill, every copy
+// length and every literal run at every position.
+//
+// Longest copies come from one sorted order of the suffixes of the input and
+// of its bit-inverse: among a set of earlier suffixes, the longest match of
+// position p is a neighbour of p in that order, so the four kinds of copy
+// (absolute and relative, plain and inverted) each keep their allowed sources
+// in a small ordered bit set. The cost of the rest of the stream is then
+// found from the end backwards, with range minima over the next 1024
+// positions for the two header sizes.
+#include <algorithm>
+#include <bit>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "command_header.h"
+#include "frame.h"
+
+namespace zarni::codec {
+namespace {
+
+constexpr uint32_t kNone = 0xFFFFFFFF;
+constexpr uint32_t kMaxDistance = 255;          // relative copies, commands 6 and 7
+constexpr uint32_t kMaxInvertedRelative = 768;  // command 7 has only long headers
+constexpr int kPrefixLevels = 11;               // prefixes of 1, 2, 4, ..., 1024 bytes
+
+template <class T>
+std::unique_ptr<T[]> allocate(size_t n) {
+    return std::unique_ptr<T[]>(new (std::nothrow) T[n ? n : 1]);
+}
+
+// The suffixes of data followed by its bit-inverse, ordered by their first
+// 1024 bytes (equal ones by position). Doubling keeps the rank of every
+// prefix of 2^j bytes, which answers common prefix lengths in 11 steps; the
+// ranks of one suffix lie together, so a step that fails costs no new line.
+class SuffixOrder {
+  public:
+    bool build(const uint8_t* data, uint32_t n);
+
+    uint32_t place(uint32_t suffix) const { return place_[suffix]; }
+    uint32_t suffixAt(uint32_t place) const { return sorted_[place]; }
+
+    // Common prefix of the suffixes a and b, at most cap (cap <= 1024).
+    uint32_t commonPrefix(uint32_t a, uint32_t b, uint32_t cap) const {
+        uint32_t len = 0;
+        const uint32_t* ra = ranks_.get() + size_t{a} * kPrefixLevels;
+        const uint32_t* rb = ranks_.get() + size_t{b} * kPrefixLevels;
+        for (int j = kPrefixLevels - 1; j >= 0 && len < cap; --j) {
+            if (a + len < m_ && b + len < m_ && ra[j] == rb[j]) {
+                len += 1u << j;
+                ra += (size_t{1} << j) * kPrefixLevels;
+                rb += (size_t{1} << j) * kPrefixLevels;
+            }
+        }
+        return len < cap ? len : cap;
+    }
+
+  private:
+    uint32_t m_ = 0;
+    std::unique_ptr<uint32_t[]> ranks_, sorted_, place_;
+};
+
+bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
+    m_ = 2 * n;
+    ranks_ = allocate<uint32_t>(size_t{kPrefixLevels} * m_);
+    sorted_ = allocate<uint32_t>(m_);
+    place_ = allocate<uint32_t>(m_);
+    auto count = allocate<uint32_t>(m_ > 256 ? m_ : 256);
+    auto prevRanks = allocate<uint32_t>(m_), curRanks = allocate<uint32_t>(m_);
+    if (!ranks_ || !sorted_ || !place_ || !count || !prevRanks || !curRanks) return false;
+    uint32_t* order = place_.get();  // scratch until the end
+    uint32_t* prev = prevRanks.get();
+    uint32_t* cur = curRanks.get();
+    auto keep = [&](int j, const uint32_t* r) {
+        for (uint32_t i = 0; i < m_; ++i) ranks_[size_t{i} * kPrefixLevels + j] = r[i];
+    };
+
+    for (uint32_t i = 0; i < m_; ++i)
+        prev[i] = i < n ? data[i] : static_cast<uint8_t>(~data[i - n]);
+    std::fill(count.get(), count.get() + 256, 0u);
+    for (uint32_t i = 0; i < m_; ++i) ++count[prev[i]];
+    for (uint32_t v = 0, sum = 0; v < 256; ++v) sum += std::exchange(count[v], sum);
+    for (uint32_t i = 0; i < m_; ++i) sorted_[count[prev[i]]++] = i;
+    keep(0, prev);
+    uint32_t ranks = 256;  // rank values lie below this
+    bool distinct = false;
+
+    for (int j = 1; j < kPrefixLevels; ++j) {
+        if (distinct) {  // longer prefixes order the same
+            keep(j, prev);
+            continue;
+        }
+        const uint32_t k = 1u << (j - 1);
+        // By the second half first: suffixes too short for one come first.
+        uint32_t at = 0;
+        for (uint32_t i = m_ > k ? m_ - k : 0; i < m_; ++i) order[at++] = i;
+        for (uint32_t s = 0; s < m_; ++s)
+            if (sorted_[s] >= k) order[at++] = sorted_[s] - k;
+        // Then stably by the first half.
+        std::fill(count.get(), count.get() + ranks, 0u);
+        for (uint32_t i = 0; i < m_; ++i) ++count[prev[i]];
+        for (uint32_t v = 0, sum = 0; v < ranks; ++v) sum += std::exchange(count[v], sum);
+        for (uint32_t s = 0; s < m_; ++s) sorted_[count[prev[order[s]]]++] = order[s];
+
+        auto second = [&](uint32_t i) { return i + k < m_ ? prev[i + k] + 1 : 0; };
+        uint32_t r = 0;
+        cur[sorted_[0]] = 0;
+        for (uint32_t s = 1; s < m_; ++s) {
+            const uint32_t a = sorted_[s - 1], b = sorted_[s];
+            if (prev[a] != prev[b] || second(a) != second(b)) ++r;
+            cur[b] = r;
+        }
+        keep(j, cur);
+        std::swap(prev, cur);
+        ranks = r + 1;
+        distinct = ranks == m_;
+    }
+    for (uint32_t s = 0; s < m_; ++s) order[sorted_[s]] = s;
+    return true;
+}
+
+// A set of places below 2^18 with the nearest member on either side of a
+// place, in three levels of 64-bit words.
+class PlaceSet {
+  public:
+    void insert(uint32_t x) {
+        words0_[x >> 6] |= bit(x & 63);
+        words1_[x >> 12] |= bit((x >> 6) & 63);
+        words2_[x >> 18] |= bit((x >> 12) & 63);
+    }
+
+    void erase(uint32_t x) {
+        if (words0_[x >> 6] &= ~bit(x & 63)) return;
+        if (words1_[x >> 12] &= ~bit((x >> 6) & 63)) return;
+        words2_[x >> 18] &= ~bit((x >> 12) & 63);
+    }
+
+    // The largest member below x, or kNone.
+    uint32_t before(uint32_t x) const { return nearest<false>(x); }
+    // The smallest member above x, or kNone.
+    uint32_t after(uint32_t x) const { return nearest<true>(x); }
+
+  private:
+    static uint64_t bit(uint32_t b) { return uint64_t{1} << b; }
+    static uint64_t below(uint32_t b) { return bit(b) - 1; }
+    static uint64_t above(uint32_t b) { return b == 63 ? 0 : ~uint64_t{0} << (b + 1); }
+    static uint32_t top(uint64_t w) { return 63 - static_cast<uint32_t>(std::countl_zero(w)); }
+    static uint32_t low(uint64_t w) { return static_cast<uint32_t>(std::countr_zero(w)); }
+
+    // The word of x first, then its summary word, then the top word.
+    template <bool kUp>
+    uint32_t nearest(uint32_t x) const {
+        auto side = [](uint32_t b) { return kUp ? above(b) : below(b); };
+        auto pick = [](uint64_t w) { return kUp ? low(w) : top(w); };
+        uint32_t i = x >> 6;
+        uint64_t w = words0_[i] & side(x & 63);
+        if (w) return (i << 6) | pick(w);
+        const uint32_t i1 = i >> 6;
+        w = words1_[i1] & side(i & 63);
+        if (w) {
+            i = (i1 << 6) | pick(w);
+        } else {
+            w = words2_[0] & side(i1 & 63);
+            if (!w) return kNone;
+            const uint32_t k = pick(w);
+            i = (k << 6) | pick(words1_[k]);
+        }
+        return (i << 6) | pick(words0_[i]);
+    }
+
+    // Places reach 2 x 65,536: 2048 words, 32 summary words, one top word.
+    uint64_t words0_[2048] = {};
+    uint64_t words1_[32] = {};
+    uint64_t words2_[1] = {};
+};
+
+// The kinds of command, numbered as in the stream.
+enum Kind : uint32_t {
+    kLiteral = 0,
+    kByteFill = 1,
+    kWordFill = 2,
+    kIncreasingFill = 3,
+    kAbsolute = 4,
+    kAbsoluteInverted = 5,
+    kRelative = 6,
+    kRelativeInverted = 7,
+};
+
+// The longest copy of each kind at one position: relative, inverted
+// relative, absolute, inverted absolute.
+struct CopyMatch {
+    uint16_t length[4];  // 0 when there is none
+    uint16_t source[4];  // the source position
+};
+
+// Of the earlier suffixes in set, the one sharing the longest prefix with
+// suffix p; equal lengths go to the later source (the shorter distance).
+void longestIn(const SuffixOrder& order, const PlaceSet& set, uint32_t p, uint32_t offset,
+               uint32_t cap, uint16_t& length, uint16_t& source) {
+    const uint32_t x = order.place(p);
+    uint32_t bestLength = 0, bestSource = 0;
+    for (uint32_t y : {set.before(x), set.after(x)}) {
+        if (y == kNone) continue;
+        const uint32_t q = order.suffixAt(y);
+        const uint32_t t = order.commonPrefix(p, q, cap);
+        if (t > bestLength || (t == bestLength && t && q - offset > bestSource)) {
+            bestLength = t;
+            bestSource = q - offset;
+        }
+    }
+    length = static_cast<uint16_t>(bestLength);
+    source = static_cast<uint16_t>(bestSource);
+}
+
+// The longest copy of each kind at every position.
+bool findCopies(const uint8_t* data, uint32_t n, CopyMatch* matches) {
+    SuffixOrder order;
+    if (!order.build(data, n)) return false;
+    std::unique_ptr<PlaceSet[]> sets(new (std::nothrow) PlaceSet[4]);
+    if (!sets) return false;
+    PlaceSet &relative = sets[0], &relativeInverted = sets[1], &absolute = sets[2],
+             &absoluteInverted = sets[3];
+    for (uint32_t p = 0; p < n; ++p) {
+        if (p >= 1) {
+            relative.insert(order.place(p - 1));
+            absolute.insert(order.place(p - 1));
+            relativeInverted.insert(order.place(n + p - 1));
+            absoluteInverted.insert(order.place(n + p - 1));
+        }
+        if (p > kMaxDistance) {
+            relative.erase(order.place(p - kMaxDistance - 1));
+            relativeInverted.erase(order.place(n + p - kMaxDistance - 1));
+        }
+        const uint32_t e = std::min(n - p, kMaxCommandLength);
+        CopyMatch& c = matches[p];
+        // The relative sources are some of the absolute ones: when the best
+        // absolute source lies within reach, it is the best relative one.
+        longestIn(order, absolute, p, 0, e, c.length[2], c.source[2]);
+        if (c.length[2] && p - c.source[2] <= kMaxDistance) {
+            c.length[0] = c.length[2];
+            c.source[0] = c.source[2];
+        } else {
+            longestIn(order, relative, p, 0, e, c.length[0], c.source[0]);
+        }
+        longestIn(order, absoluteInverted, p, n, e, c.length[3], c.source[3]);
+        const uint32_t ei = std::min(e, kMaxInvertedRelative);
+        if (c.length[3] && p - c.source[3] <= kMaxDistance) {
+            c.length[1] = std::min<uint32_t>(c.length[3], ei);
+            c.source[1] = c.source[3];
+        } else {
+            longestIn(order, relativeInverted, p, n, ei, c.length[1], c.source[1]);
+        }
+    }
+    return true;
+}
+
+// Range minima over positions p+1 .. p+1024 of a key that is filled in from
+// the end backwards: level j holds the minimum of 2^j keys from each index.
+class BackwardMinima {
+  public:
+    static constexpr int kLevels = 10;  // windows up to 1024 positions
+
+    bool allocate(uint32_t count) {
+        count_ = count;
+        keys_ = zarni::codec::allocate<uint64_t>(size_t{kLevels} * count);
+        return keys_ != nullptr;
+    }
+
+    void set(uint32_t i, uint64_t key) {
+        keys_[i] = key;
+        for (int j = 1; j < kLevels && i + (1u << j) <= count_; ++j) {
+            const uint64_t* lower = keys_.get() + static_cast<size_t>(j - 1) * count_;
+            keys_[static_cast<size_t>(j) * count_ + i] =
+                std::min(lower[i], lower[i + (1u << (j - 1))]);
+        }
+    }
+
+    // Minimum of the keys at first .. last (last - first < 1024).
+    uint64_t min(uint32_t first, uint32_t last) const {
+        const int j = std::bit_width(last - first + 1) - 1;
+        const uint64_t* k = keys_.get() + static_cast<size_t>(j) * count_;
+        return std::min(k[first], k[last - (1u << j) + 1]);
+    }
+
+  private:
+    uint32_t count_ = 0;
+    std::unique_ptr<uint64_t[]> keys_;
+};
+
+// Keys order by cost, then by the later position (the longer command).
+constexpr uint32_t kIndexBits = 17;
+uint64_t key(uint32_t cost, uint32_t index) {
+    return (uint64_t{cost} << kIndexBits) | ((1u << kIndexBits) - 1 - index);
+}
+uint32_t keyCost(uint64_t k) {
+    return static_cast<uint32_t>(k >> kIndexBits);
+}
+uint32_t keyIndex(uint64_t k) {
+    return (1u << kIndexBits) - 1 - static_cast<uint32_t>(k & ((1u << kIndexBits) - 1));
+}
+
+// A command choice at one position.
+struct Choice {
+    uint32_t cost = kNone;  // bytes from here to the end marker
+    uint32_t length = 0;
+    uint32_t rank = 0;  // preference among equal cost and length, higher wins
+    Kind kind = kLiteral;
+
+    bool beats(const Choice& other) const {
+        if (cost != other.cost) return cost < other.cost;
+        if (length != other.length) return length > other.length;
+        return rank > other.rank;
+    }
+};
+
+// Among equally short streams the longest fills and copies win, and at one
+// length relative copies win over absolute ones and copies over fills: the
+// second pass finds regular streams smaller.
+uint32_t preference(Kind kind) {
+    switch (kind) {
+        case kRelative:
+            return 7;
+        case kRelativeInverted:
+            return 6;
+        case kAbsolute:
+            return 5;
+        case kAbsoluteInverted:
+            return 4;
+        case kByteFill:
+            return 3;
+        case kIncreasingFill:
+            return 2;
+        case kWordFill:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+void encodeFormat4Smallest(EncoderFrame& f, uint8_t* data, uint32_t size) {
+    const uint32_t n = size;
+    std::unique_ptr<CopyMatch[]> matches = allocate<CopyMatch>(n);
+    if (n < 2 || !matches || !findCopies(data, n, matches.get())) {
+        f.go = false;
+        return;
+    }
+
+    // cost[i]: the shortest stream for data[i, n) with its end marker. Two
+    // range minima: of cost (copies and fills) and of cost + i (literal runs,
+    // whose cost grows with their length).
+    BackwardMinima commands, literals;
+    std::unique_ptr<uint32_t[]> chosen = allocate<uint32_t>(n);
+    if (!chosen || !commands.allocate(n + 1) || !literals.allocate(n + 1)) {
+        f.go = false;
+        return;
+    }
+    commands.set(n, key(1, n));
+    literals.set(n, key(1 + n, n));
+
+    uint32_t run = 0, alternating = 0, increasing = 0;
+    uint32_t costHere = 1;
+    for (uint32_t p = n; p-- > 0;) {
+        const uint8_t* d = data + p;
+        const uint32_t left = n - p;
+        run = left > 1 && d[1] == d[0] ? run + 1 : 1;
+        increasing = left > 1 && d[1] == static_cast<uint8_t>(d[0] + 1) ? increasing + 1 : 1;
+        alternating = left == 1 ? 1 : left > 2 && d[2] == d[0] ? alternating + 1 : 2;
+        const uint32_t e = std::min(left, kMaxCommandLength);
+
+        Choice best;
+        // A command of any length 1 .. most, costing shortCost up to 32 bytes
+        // and longCost beyond.
+        auto consider = [&](Kind kind, uint32_t most, uint32_t shortCost, uint32_t longCost) {
+            if (most == 0) return;
+            const uint64_t a = commands.min(p + 1, p + std::min(most, 32u));
+            Choice c{keyCost(a) + shortCost, keyIndex(a) - p, preference(kind), kind};
+            if (most > 32) {
+                const uint64_t b = commands.min(p + 33, p + most);
+                const Choice l{keyCost(b) + longCost, keyIndex(b) - p, preference(kind), kind};
+                if (l.beats(c)) c = l;
+            }
+            if (c.beats(best)) best = c;
+        };
+        const CopyMatch& m = matches[p];
+        consider(kRelative, m.length[0], 2, 3);
+        consider(kRelativeInverted, m.length[1], 3, 3);
+        consider(kAbsolute, m.length[2], 3, 4);
+        consider(kAbsoluteInverted, m.length[3], 3, 4);
+        consider(kByteFill, std::min(run, e), 2, 3);
+        consider(kIncreasingFill, increasing > 1 ? std::min(increasing, e) : 0, 2, 3);
+        consider(kWordFill, left > 1 && d[0] != d[1] ? std::min(alternating, e) : 0, 3, 4);
+
+        // Literal runs: header plus length; a run's own cost is key - p.
+        const uint64_t a = literals.min(p + 1, p + std::min(e, 32u));
+        Choice lit{keyCost(a) - p + 1, keyIndex(a) - p, 0, kLiteral};
+        if (e > 32) {
+            const uint64_t b = literals.min(p + 33, p + e);
+            const Choice l{keyCost(b) - p + 2, keyIndex(b) - p, 0, kLiteral};
+            if (l.beats(lit)) lit = l;
+        }
+        if (lit.beats(best)) best = lit;
+
+        costHere = best.cost;
+        chosen[p] = (best.kind << 16) | (best.length - 1);
+        commands.set(p, key(costHere, p));
+        literals.set(p, key(costHere + p, p));
+    }
+    if (costHere > kBufferSize) {
+        f.go = false;
+        return;
+    }
+
+    for (uint32_t p = 0; p < n && f.go;) {
+        const auto kind = static_cast<Kind>(chosen[p] >> 16);
+        const uint32_t length = (chosen[p] & 0xFFFF) + 1;
+        const CopyMatch& m = matches[p];
+        switch (kind) {
+            case kLiteral: {
+                uint32_t r = p;
+                flushLiterals(f, data, r, p + length);
+                break;
+            }
+            case kByteFill:
+            case kIncreasingFill:
+                writeCommandHeader(f, kind, length);
+                f.put(data[p]);
+                break;
+            case kWordFill:
+                writeCommandHeader(f, kind, length);
+                f.put(data[p]);
+                f.put(data[p + 1]);
+                break;
+            case kRelative:
+                writeCommandHeader(f, kind, length);
+                f.put(static_cast<uint8_t>(p - m.source[0]));
+                break;
+            case kRelativeInverted:
+                // Command 7 exists only in the long form.
+                f.put(static_cast<uint8_t>(0xE0 + kind * 4 + ((length - 1) >> 8)));
+                f.put(static_cast<uint8_t>((length - 1) & 0xFF));
+                f.put(static_cast<uint8_t>(p - m.source[1]));
+                break;
+            case kAbsolute:
+            case kAbsoluteInverted: {
+                const uint32_t source = m.source[kind == kAbsolute ? 2 : 3];
+                writeCommandHeader(f, kind, length);
+                f.put(static_cast<uint8_t>(source & 0xFF));
+                f.put(static_cast<uint8_t>(source >> 8));
+                break;
+            }
+        }
+        p += length;
+    }
+    f.put(0xFF);
+}
+
+}  // namespace zarni::codec
