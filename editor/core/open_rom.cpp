@@ -1,8 +1,11 @@
 #include "core/open_rom.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <system_error>
+#include <vector>
 
 namespace korvale {
 
@@ -334,6 +337,30 @@ Outcome writeLevelTable(ZarniBinding& zarni, OpenRom& rom,
     Outcome reread = LoadTrackOffsetList(zarni, rom);
     if (!reread.ok()) return reread;
     if (rom.levelTrack != table) return fail(Status::CannotWrite, rom.romFileName);
+    return {};
+}
+
+Outcome fixChecksum(OpenRom& rom, RomChecksum& before, bool overwriteChanged) {
+    if (!rom.isOpen()) return fail(Status::CannotOpen, rom.romFileName);
+    if (Outcome o = checkUnchanged(rom, overwriteChanged); !o.ok()) return o;
+    std::vector<uint8_t> image;
+    {
+        std::ifstream in(rom.romFileName, std::ios::binary);
+        if (!in) return fail(Status::CannotOpen, rom.romFileName);
+        image.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad()) return fail(Status::CannotOpen, rom.romFileName);
+    }
+    const auto sum = readRomChecksum(image);
+    if (!sum)
+        return fail(headerSizeFor(static_cast<uint32_t>(image.size())) ? Status::TooSmall
+                                                                       : Status::NotARomImage,
+                    rom.romFileName);
+    before = *sum;
+    if (sum->matches()) return {};
+    fixRomChecksum(image);
+    const FileResult r = writeFileAtomically(rom.romFileName, image.data(), image.size());
+    if (!r.ok()) return fileFailed(rom.romFileName, r.reason);
+    rom.stamp = fileStamp(rom.romFileName);
     return {};
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "core/outcome.h"
+#include "core/rom_checksum.h"
 #include "core/rom_layout.h"
 #include "core/safe_file.h"
 #include "core/track_map.h"
@@ -99,5 +100,11 @@ Outcome saveTrack(ZarniBinding& zarni, OpenRom& rom, const TrackMap::Cells& cell
 Outcome writeLevelTable(ZarniBinding& zarni, OpenRom& rom,
                         const std::array<uint8_t, layout::kLevelCount>& table,
                         bool overwriteChanged = false);
+
+// Makes the internal checksum and its complement match the image. `before`
+// is the pair as it was read; when it already matched, nothing is written.
+// The whole image is written anew beside the old one and renamed over it
+// (FileFailed says why it could not be). ChangedOnDisk as saveTrack.
+Outcome fixChecksum(OpenRom& rom, RomChecksum& before, bool overwriteChanged = false);
 
 }  // namespace korvale

@@ -131,6 +131,18 @@ constexpr const char* kNotATrackNumber =
 constexpr const char* kTrackNumberPrompt = "Track Number";
 constexpr const char* kSavePrompt = "Save To Track Number (Hex)";
 constexpr const char* kOffsetPrompt = "Offset";
+// "%1": the ROM image's file name; then checksum and complement in hexadecimal.
+constexpr const char* kFixChecksumQuestion =
+    "Rewrite the internal checksum and its complement of %1 to match the image? Emulators "
+    "warn about an image whose checksum does not match; the game itself does not check it.";
+constexpr const char* kChecksumCorrect =
+    "The checksum of %1 is already correct (checksum %2, complement %3). Nothing was written.";
+// "%4" and "%5": the pair as it was.
+constexpr const char* kChecksumFixed =
+    "The checksum of %1 was fixed: checksum %2, complement %3 (they were %4 and %5).";
+// "%1": a file of File > Recent ROMs.
+constexpr const char* kRecentRomMissing =
+    "The file %1 no longer exists. It was taken off the list of recent ROM images.";
 }  // namespace messages
 
 }  // namespace korvale

@@ -145,6 +145,10 @@ Outcome TrackDocument::writeLevelTable(const std::array<uint8_t, layout::kLevelC
     return outcome;
 }
 
+Outcome TrackDocument::fixChecksum(RomChecksum& before, bool overwriteChanged) {
+    return korvale::fixChecksum(rom_, before, overwriteChanged);
+}
+
 Outcome TrackDocument::importTrack(const std::string& path) {
     TrackFile file;
     Outcome outcome = readTrackFile(zarni_, path, file);

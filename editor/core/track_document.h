@@ -110,6 +110,10 @@ class TrackDocument : public MapEditor {
     Outcome writeLevelTable(const std::array<uint8_t, layout::kLevelCount>& table,
                             bool overwriteChanged = false);
 
+    // File > Fix ROM Checksum: makes the image's internal checksum pair
+    // match it (fixChecksum of open_rom.h); the map and `changed` stay.
+    Outcome fixChecksum(RomChecksum& before, bool overwriteChanged = false);
+
     // --- whole-map edits (one undo step each) ---
 
     // Import Track from File: the file's map and tile set; sets `changed`.

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -9,14 +10,17 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QSettings>
 #include <QStatusBar>
+#include <QUrl>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
 #include "core/hex.h"
+#include "core/safe_file.h"
 #include "ui/level_management.h"
 #include "ui/map_view.h"
 #include "ui/message_text.h"
@@ -29,7 +33,15 @@ namespace {
 const QString kRomFilter = QStringLiteral(
     "Super MagiCom / headerless (*.smc *.sfc);;Super MagiCom (*.smc);;All Files (*.*)");
 const QString kTrackFilter = QStringLiteral("SMK Track (*.mkt);;All Files (*.*)");
+const QString kPictureFilter = QStringLiteral("PNG Picture (*.png);;All Files (*.*)");
 const QString kTileNumbersKey = QStringLiteral("view/tileNumbers");
+const QString kZoomKey = QStringLiteral("view/zoom");
+const QString kGridKey = QStringLiteral("view/grid");
+const QString kGeometryKey = QStringLiteral("window/geometry");
+const QString kRecentKey = QStringLiteral("files/recentRoms");
+const QString kRomFolderKey = QStringLiteral("files/romFolder");
+const QString kTrackFileKey = QStringLiteral("files/trackFile");
+const QString kPictureFileKey = QStringLiteral("files/pictureFile");
 const QString kSmallestSavesKey = QStringLiteral("track/smallestSaves");
 
 constexpr int kPanelTwips = 2540;
@@ -48,6 +60,13 @@ QString hexText(int32_t value) {
 // File names cross to the library as 8-bit strings in the system's encoding.
 std::string fileNameArg(const QString& path) {
     return QFile::encodeName(path).toStdString();
+}
+
+// The one local file a drag carries; empty for anything else.
+QString droppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl url = data->urls().front();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
 }
 
 // A history step's name as it reads after "Undo" or "Redo": the tools' own
@@ -113,9 +132,8 @@ MainWindow::MainWindow(TrackDocument& document, Prompter& prompter, Options opti
     // The tool window is where the mouse often is; its keys undo and zoom too.
     palette_->addActions({mEUndo_, mERedo_, mVZoomIn_, mVZoomOut_, mVActual_, mVGrid_});
     palette_->addAction(mVTileNumbers_);
-    mVTileNumbers_->setChecked(settings()->value(kTileNumbersKey, false).toBool());
-
-    resize(900, 740);
+    restoreSettings();
+    setAcceptDrops(true);
 }
 
 MainWindow::~MainWindow() {
@@ -129,16 +147,7 @@ void MainWindow::buildMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName("menubar");
 
-    QMenu* mF = bar->addMenu("&File");
-    mF->setObjectName("mF");
-    mF->menuAction()->setObjectName("mF");
-    QAction* mFO = mF->addAction("&Open ROM", this, &MainWindow::mFO_Click);
-    mFO->setObjectName("mFO");
-    mFO->setShortcut(QKeySequence::Open);
-    QAction* mFX = mF->addAction("E&xit", this, &MainWindow::mFX_Click);
-    mFX->setObjectName("mFX");
-    mFX->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-
+    buildFileMenu(bar);
     buildEditMenu(bar);
 
     mT_ = bar->addMenu("&Track");
@@ -202,6 +211,82 @@ void MainWindow::buildMenus() {
     // disabled (not only its action), so that giving the window back after a
     // load cannot enable it again.
     mT_->setEnabled(false);
+}
+
+void MainWindow::buildFileMenu(QMenuBar* bar) {
+    QMenu* mF = bar->addMenu("&File");
+    mF->setObjectName("mF");
+    mF->menuAction()->setObjectName("mF");
+    QAction* mFO = mF->addAction("&Open ROM", this, &MainWindow::mFO_Click);
+    mFO->setObjectName("mFO");
+    mFO->setShortcut(QKeySequence::Open);
+    mFRecent_ = mF->addMenu("&Recent ROMs");
+    mFRecent_->setObjectName("mFRecent");
+    mFRecent_->menuAction()->setObjectName("mFRecent");
+    for (int i = 0; i < kRecentRoms; ++i) {
+        QAction* a = mFRecent_->addAction(QString());
+        a->setObjectName(QString("mFRecent%1").arg(i));
+        connect(a, &QAction::triggered, this, [this, a] { mFRecent_Click(a->data().toString()); });
+        mFRecentItems_[static_cast<size_t>(i)] = a;
+    }
+    mFRecent_->addSeparator();
+    mFRecent_->addAction("&Clear", this, &MainWindow::mFRecentClear_Click)
+        ->setObjectName("mFRecentClear");
+    mF->addSeparator();
+    mFPicture_ = mF->addAction("Export &Picture...", this, &MainWindow::mFPicture_Click);
+    mFPicture_->setObjectName("mFPicture");
+    mFPicture_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    mFPicture_->setStatusTip(
+        "Writes the map as a 1024 x 1024 PNG picture, without grid or numbers");
+    mFPicture_->setEnabled(false);
+    mFChecksum_ = mF->addAction("Fix ROM &Checksum", this, &MainWindow::mFChecksum_Click);
+    mFChecksum_->setObjectName("mFChecksum");
+    mFChecksum_->setStatusTip(
+        "Rewrites the internal checksum and its complement to match the image, for emulators "
+        "that flag an edited ROM");
+    mFChecksum_->setEnabled(false);
+    mF->addSeparator();
+    QAction* mFX = mF->addAction("E&xit", this, &MainWindow::mFX_Click);
+    mFX->setObjectName("mFX");
+    mFX->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+void MainWindow::restoreSettings() {
+    const auto s = settings();
+    if (!restoreGeometry(s->value(kGeometryKey).toByteArray())) resize(900, 740);
+    const int z = std::clamp(s->value(kZoomKey, 1).toInt(), MapView::kMinZoom, MapView::kMaxZoom);
+    // Nothing is scrolled yet, so the picture stays in the corner.
+    picture2_->setZoom(z);
+    mVGrid_->setChecked(s->value(kGridKey, false).toBool());
+    mVTileNumbers_->setChecked(s->value(kTileNumbersKey, false).toBool());
+    lastRomFolder_ = s->value(kRomFolderKey).toString();
+    lastTrackFile_ = s->value(kTrackFileKey).toString();
+    lastPictureFile_ = s->value(kPictureFileKey).toString();
+    setRecentRoms(s->value(kRecentKey).toStringList());
+    updateViewMenu();
+}
+
+QStringList MainWindow::recentRoms() const {
+    QStringList paths;
+    for (QAction* a : mFRecentItems_)
+        if (a->isVisible()) paths << a->data().toString();
+    return paths;
+}
+
+// The items stay and only change: one of them may be the very item whose
+// command is running.
+void MainWindow::setRecentRoms(const QStringList& paths) {
+    const QStringList kept = paths.mid(0, kRecentRoms);
+    for (int i = 0; i < kRecentRoms; ++i) {
+        QAction* a = mFRecentItems_[static_cast<size_t>(i)];
+        const QString path = i < kept.size() ? kept.at(i) : QString();
+        QString caption = QDir::toNativeSeparators(path).replace('&', QStringLiteral("&&"));
+        a->setText(QString("&%1 %2").arg(i + 1).arg(caption));
+        a->setData(path);
+        a->setVisible(i < kept.size());
+    }
+    mFRecent_->setEnabled(!kept.isEmpty());
+    settings()->setValue(kRecentKey, kept);
 }
 
 void MainWindow::buildKeyCommands() {
@@ -309,6 +394,7 @@ void MainWindow::mERedo_Click() {
 void MainWindow::mVGrid_Click(bool shown) {
     picture2_->setGridShown(shown);
     if (mVGrid_->isChecked() != shown) mVGrid_->setChecked(shown);
+    settings()->setValue(kGridKey, shown);
 }
 
 void MainWindow::mVTileNumbers_Click(bool shown) {
@@ -342,6 +428,7 @@ void MainWindow::setZoom(int zoom, std::optional<QPointF> anchor) {
     scrollTo(hscroll_, g.hscrollValueFor(corner.x(), picture2_->width()));
     scrollTo(vscroll_, g.vscrollValueFor(corner.y(), picture2_->height()));
     updateViewMenu();
+    settings()->setValue(kZoomKey, zoom);
 }
 
 void MainWindow::scrollTo(QScrollBar* bar, int value) {
@@ -536,9 +623,24 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     event->accept();
     closingAsked_ = false;
+    settings()->setValue(kGeometryKey, saveGeometry());
     if (levelWindow_) levelWindow_->hide();
     palette_->hide();
     QCoreApplication::quit();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    // Questions after the drop has finished: the program the file came from
+    // waits for the drop to end.
+    QMetaObject::invokeMethod(
+        this, [this, path] { openRomAsking(path); }, Qt::QueuedConnection);
 }
 
 bool MainWindow::mayDiscardChanges() {
@@ -581,11 +683,30 @@ bool MainWindow::perform(Operation operation) {
     return outcome.ok();
 }
 
+template <typename Write>
+Outcome MainWindow::writeRom(Write write) {
+    Outcome outcome;
+    {
+        Busy busy(*this);
+        outcome = write(false);
+    }
+    if (outcome.status == Status::ChangedOnDisk) {
+        if (prompter_.askYesNo(messageText(outcome)) != Prompter::Answer::Yes)
+            return Outcome{Status::Cancelled};
+        Busy busy(*this);
+        outcome = write(true);
+    }
+    showFailure(outcome);
+    return outcome;
+}
+
 void MainWindow::documentChanged(unsigned changes) {
     const OpenRom& rom = document_.rom();
     if ((changes & TrackDocument::kRomChanged) && rom.isOpen()) {
         for (QAction* a : mTrack_) a->setEnabled(true);
         mT_->setEnabled(true);
+        mFChecksum_->setEnabled(true);
+        mFPicture_->setEnabled(true);
     }
     if (changes & TrackDocument::kTrackChanged) {
         const QString track = qs(HexPad(rom.curTrack, 2));
@@ -625,8 +746,19 @@ bool MainWindow::openRomFile(const QString& path) {
     }
     showFailure(outcome);
     if (!outcome.ok()) return false;
-    lastRomFolder_ = QFileInfo(path).absolutePath();
+    const QFileInfo opened(path);
+    lastRomFolder_ = opened.absolutePath();
+    settings()->setValue(kRomFolderKey, lastRomFolder_);
+    QStringList recent = recentRoms();
+    recent.removeAll(opened.absoluteFilePath());
+    recent.prepend(opened.absoluteFilePath());
+    setRecentRoms(recent);
     return true;
+}
+
+bool MainWindow::openRomAsking(const QString& path) {
+    if (!mayDiscardChanges()) return false;
+    return openRomFile(path);
 }
 
 // ---------------------------------------------------------------------------
@@ -638,6 +770,40 @@ void MainWindow::mFO_Click() {
     const QString path = prompter_.openFileName("Open ROM", kRomFilter, folder);
     if (path.isEmpty()) return;
     openRomFile(path);
+}
+
+void MainWindow::mFRecent_Click(const QString& path) {
+    if (!QFileInfo::exists(path)) {
+        prompter_.inform(QString(messages::kRecentRomMissing).arg(QDir::toNativeSeparators(path)));
+        QStringList recent = recentRoms();
+        recent.removeAll(path);
+        setRecentRoms(recent);
+        return;
+    }
+    openRomAsking(path);
+}
+
+void MainWindow::mFRecentClear_Click() {
+    setRecentRoms({});
+}
+
+void MainWindow::mFPicture_Click() {
+    if (!document_.rom().isOpen()) return;
+    const QString start = lastPictureFile_.isEmpty() ? dialogFolder() : lastPictureFile_;
+    const QString path = prompter_.saveFileName("Export Picture", kPictureFilter, start);
+    if (path.isEmpty()) return;
+    lastPictureFile_ = path;
+    settings()->setValue(kPictureFileKey, path);
+    // The whole file in memory first, so the disk gets all of it or nothing.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    FileResult written{FileFault::Other, "the picture could not be made"};
+    if (picture2_->image().save(&buffer, "PNG"))
+        written = writeFileAtomically(fileNameArg(path), png.constData(),
+                                      static_cast<size_t>(png.size()));
+    if (!written.ok())
+        showFailure(Outcome{Status::FileFailed, fileNameArg(path), 0, written.reason});
 }
 
 void MainWindow::mFX_Click() {
@@ -669,18 +835,31 @@ void MainWindow::mTS_Click() {
     const QString answer =
         prompter_.inputText(messages::kSavePrompt, qs(HexPad(document_.rom().curTrack, 2)));
     const std::string typed = answer.toStdString();
-    Outcome outcome;
-    {
-        Busy busy(*this);
-        outcome = document_.saveTrack(typed);
-    }
-    if (outcome.status == Status::ChangedOnDisk) {
-        if (prompter_.askYesNo(messageText(outcome)) != Prompter::Answer::Yes) return;
-        Busy busy(*this);
-        outcome = document_.saveTrack(typed, true);
-    }
-    showFailure(outcome);
+    const Outcome outcome =
+        writeRom([&](bool overwrite) { return document_.saveTrack(typed, overwrite); });
     if (outcome.ok()) prompter_.inform(messages::kTrackSavedToRom);
+}
+
+void MainWindow::mFChecksum_Click() {
+    if (!document_.rom().isOpen()) return;
+    const QString file = shownFileName(document_.rom().romFileName);
+    if (prompter_.askYesNo(QString(messages::kFixChecksumQuestion).arg(file)) !=
+        Prompter::Answer::Yes)
+        return;
+    RomChecksum before;
+    const Outcome outcome =
+        writeRom([&](bool overwrite) { return document_.fixChecksum(before, overwrite); });
+    if (!outcome.ok()) return;
+    const auto word = [](uint16_t value) { return qs(HexPad(value, 4)); };
+    const uint16_t complement = static_cast<uint16_t>(before.computed ^ 0xFFFF);
+    if (before.matches()) {
+        prompter_.inform(
+            QString(messages::kChecksumCorrect).arg(file, word(before.stored), word(complement)));
+    } else {
+        prompter_.inform(QString(messages::kChecksumFixed)
+                             .arg(file, word(before.computed), word(complement),
+                                  word(before.stored), word(before.complement)));
+    }
 }
 
 void MainWindow::mTE_Click() {
@@ -688,6 +867,7 @@ void MainWindow::mTE_Click() {
     const QString path = prompter_.saveFileName("Export Track", kTrackFilter, start);
     if (path.isEmpty()) return;
     lastTrackFile_ = path;
+    settings()->setValue(kTrackFileKey, path);
     if (perform([&] { return document_.exportTrack(fileNameArg(path)); }))
         prompter_.inform(messages::kTrackFileSaved);
 }
@@ -698,6 +878,7 @@ void MainWindow::mTi_Click() {
     const QString path = prompter_.openFileName("Import Track", kTrackFilter, start);
     if (path.isEmpty()) return;
     lastTrackFile_ = path;
+    settings()->setValue(kTrackFileKey, path);
     perform([&] { return document_.importTrack(fileNameArg(path)); });
 }
 

@@ -23,6 +23,8 @@
 #include "ui/tile_cache.h"
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -57,7 +59,19 @@ class MainWindow : public QMainWindow {
     void mFO_Click();
     // Opens a ROM image without the file dialog (the command line, tests).
     bool openRomFile(const QString& path);
+    // Open ROM without the dialog: the unsaved-changes question first (a
+    // recent ROM, a dropped file).
+    bool openRomAsking(const QString& path);
+    // File > Recent ROMs: most recent first, at most kRecentRoms.
+    static constexpr int kRecentRoms = 8;
+    QStringList recentRoms() const;
+    void mFRecent_Click(const QString& path);
+    void mFRecentClear_Click();
+    // File > Export Picture: the map image at 1x as a PNG file.
+    void mFPicture_Click();
     void mFX_Click();
+    // File > Fix ROM Checksum: asks, then makes the image's checksum pair match it.
+    void mFChecksum_Click();
     void mTrack_Click(int index);
     void mTrackN_Click();
     void mTileSet_Click(int index);
@@ -102,19 +116,29 @@ class MainWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     class Busy;
 
     void buildMenus();
+    void buildFileMenu(QMenuBar* bar);
     void buildEditMenu(QMenuBar* bar);
+    // Window geometry, zoom, grid and the dialogs' folders from the last run.
+    void restoreSettings();
+    void setRecentRoms(const QStringList& paths);
     void buildViewMenu(QMenuBar* bar);
     // The keyboard commands: shortcuts of the window's own, menu-less actions.
     void buildKeyCommands();
     // Runs a document operation out of the user's reach, then shows its failure.
     template <typename Operation>
     bool perform(Operation operation);
+    // Runs a write into the ROM image out of the user's reach; an image that
+    // another program changed is written only when the user says so.
+    template <typename Write>
+    Outcome writeRom(Write write);
     void documentChanged(unsigned changes);
     void updateEditMenu();
     void updateViewMenu();
@@ -154,6 +178,10 @@ class MainWindow : public QMainWindow {
     QPointer<LevelManagement> levelWindow_;
 
     QMenu* mT_ = nullptr;
+    QAction* mFChecksum_ = nullptr;
+    QAction* mFPicture_ = nullptr;
+    QMenu* mFRecent_ = nullptr;
+    std::array<QAction*, kRecentRoms> mFRecentItems_{};
     QAction* mEUndo_ = nullptr;
     QAction* mERedo_ = nullptr;
     QAction* mVZoomIn_ = nullptr;
@@ -172,6 +200,7 @@ class MainWindow : public QMainWindow {
 
     QString lastTrackFile_;
     QString lastRomFolder_;
+    QString lastPictureFile_;
     bool closingAsked_ = false;  // Exit already asked; closing must not ask again
     int busyDepth_ = 0;
 };

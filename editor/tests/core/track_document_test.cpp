@@ -602,6 +602,55 @@ TEST_P(DocumentTest, AnImageChangedByAnotherProgramIsNotWrittenWithoutAsking) {
     EXPECT_TRUE(d.writeLevelTable(d.rom().levelTrack).ok());
 }
 
+TEST_P(DocumentTest, FixChecksumRewritesOnlyThePairAndAsksAboutOthersChanges) {
+    const size_t pairAt = h() + 0xFFDC;
+    Bytes edited = image;
+    edited[h() + 0x30000] ^= 0x5A;
+    test::writeBytes(path, edited);
+    TrackDocument d;
+    openOk(d, path);
+    RomChecksum before;
+    ASSERT_TRUE(d.fixChecksum(before).ok());
+    EXPECT_FALSE(before.matches());
+    const Bytes fixed = test::readBytes(path);
+    const auto after = readRomChecksum(fixed);
+    ASSERT_TRUE(after && after->matches());
+    EXPECT_EQ(after->stored, before.computed);
+    for (size_t at : test::differences(edited, fixed)) EXPECT_TRUE(at >= pairAt && at < pairAt + 4);
+    EXPECT_TRUE(d.changed());  // the map's state is not the checksum's business
+
+    // Already right: nothing written, not even the same bytes again.
+    const FileStamp stamp = fileStamp(path);
+    ASSERT_TRUE(d.fixChecksum(before).ok());
+    EXPECT_TRUE(before.matches());
+    EXPECT_EQ(fileStamp(path), stamp);
+
+    edited = fixed;
+    edited[h() + 0x30001] ^= 0x01;
+    edited.resize(edited.size() + 1024, 0);  // another program's change
+    test::writeBytes(path, edited);
+    EXPECT_EQ(d.fixChecksum(before).status, Status::ChangedOnDisk);
+    EXPECT_TRUE(test::readBytes(path) == edited);
+    ASSERT_TRUE(d.fixChecksum(before, true).ok());
+    EXPECT_TRUE(readRomChecksum(test::readBytes(path))->matches());
+}
+
+TEST_P(DocumentTest, AChecksumFixThatRunsOutOfDiskChangesNothing) {
+    Bytes edited = image;
+    edited[h() + 0x30000] ^= 0x5A;
+    test::writeBytes(path, edited);
+    const int code = test::runUnderFileSizeLimit(edited.size() - 1, [&] {
+        TrackDocument d;
+        openOk(d, path);
+        RomChecksum before;
+        const Outcome o = d.fixChecksum(before);
+        return o.status == Status::FileFailed && o.detail == path && !o.reason.empty() ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_TRUE(test::readBytes(path) == edited);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
+}
+
 TEST(DocumentFlags, EditsAndTileSetsMarkChanges) {
     TrackDocument d;
     d.DrawMap(128, 0, 7);

@@ -21,6 +21,7 @@ class ScriptedPrompter : public Prompter {
     QStringList prompts;    // input prompts
     QStringList defaults;   // input default answers
     QStringList dialogs;    // "title|filter" of each file dialog
+    QStringList folders;    // the folder (or file) each file dialog started at
 
     Answer askYesNo(const QString& text) override {
         questions << text;
@@ -41,8 +42,10 @@ class ScriptedPrompter : public Prompter {
         return answer;
     }
 
-    QString openFileName(const QString& title, const QString& filter, const QString&) override {
+    QString openFileName(const QString& title, const QString& filter,
+                         const QString& folder) override {
         dialogs << title + "|" + filter;
+        folders << folder;
         if (files.empty()) return {};
         QString file = files.front();
         files.pop_front();
