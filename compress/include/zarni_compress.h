@@ -77,14 +77,14 @@ ZARNI_API uint32_t ZARNI_CALL ZarniGetFileSize(void);
  * else from the current position. Returns 1 even when the end of the file
  * cuts the read short (unread bytes of destination keep their contents);
  * 0 when no file is open or destination is null. */
-ZARNI_API uint32_t ZARNI_CALL ZarniReadFile(void* destination, uint32_t size,
-                                            uint32_t fileOffset, int32_t seek);
+ZARNI_API uint32_t ZARNI_CALL ZarniReadFile(void* destination, uint32_t size, uint32_t fileOffset,
+                                            int32_t seek);
 
 /* Writes size bytes from source, at fileOffset when seek is non-zero, else at
  * the current position. Returns 1 (short writes are not reported); 0 when no
  * file is open, source is null or the file was opened read only (mode 0). */
-ZARNI_API uint32_t ZARNI_CALL ZarniWriteFile(const void* source, uint32_t size,
-                                             uint32_t fileOffset, int32_t seek);
+ZARNI_API uint32_t ZARNI_CALL ZarniWriteFile(const void* source, uint32_t size, uint32_t fileOffset,
+                                             int32_t seek);
 
 /* ---------------------------------------------------------------------------
  * SNES address mapping (pure; no open file needed)
@@ -243,8 +243,8 @@ ZARNI_API uint32_t ZARNI_CALL ZarniPCtoSNESRGB(uint32_t pcColour);
  * Returns 1 when drawn; 0 when refused, with nothing written (null
  * destination, pixel map or palette, tile wholly outside, width or height not
  * positive, priority not allowed by the options). */
-ZARNI_API uint32_t ZARNI_CALL ZarniRender8x8(uint32_t* destination, int32_t width,
-                                             int32_t height, int32_t displayX, int32_t displayY,
+ZARNI_API uint32_t ZARNI_CALL ZarniRender8x8(uint32_t* destination, int32_t width, int32_t height,
+                                             int32_t displayX, int32_t displayY,
                                              const uint8_t* pixelMap, const uint32_t* palette,
                                              uint32_t tileEntry, uint32_t renderOptions);
 

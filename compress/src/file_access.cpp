@@ -56,7 +56,9 @@ std::FILE* openNamedFile(const char* fileName, const char* mode) {
 
 }  // namespace
 
-ModuleState& moduleState() { return owner.state; }
+ModuleState& moduleState() {
+    return owner.state;
+}
 
 bool seekOpenFile(uint32_t fileOffset) {
 #if defined(_WIN32)
@@ -107,7 +109,9 @@ using zarni::moduleState;
 
 extern "C" {
 
-ZARNI_API uint32_t ZARNI_CALL ZarniVersion(void) { return ZARNI_VERSION_NUMBER; }
+ZARNI_API uint32_t ZARNI_CALL ZarniVersion(void) {
+    return ZARNI_VERSION_NUMBER;
+}
 
 ZARNI_API uint32_t ZARNI_CALL ZarniCloseFile(void) {
     auto& s = moduleState();
@@ -128,7 +132,9 @@ ZARNI_API uint32_t ZARNI_CALL ZarniOpenFile(const char* fileName, uint32_t fileM
     return s.file ? 1 : 0;
 }
 
-ZARNI_API uint32_t ZARNI_CALL ZarniGetFileSize(void) { return zarni::openFileSize(); }
+ZARNI_API uint32_t ZARNI_CALL ZarniGetFileSize(void) {
+    return zarni::openFileSize();
+}
 
 ZARNI_API uint32_t ZARNI_CALL ZarniReadFile(void* destination, uint32_t size, uint32_t fileOffset,
                                             int32_t seek) {
@@ -141,8 +147,8 @@ ZARNI_API uint32_t ZARNI_CALL ZarniReadFile(void* destination, uint32_t size, ui
     return 1;
 }
 
-ZARNI_API uint32_t ZARNI_CALL ZarniWriteFile(const void* source, uint32_t size,
-                                             uint32_t fileOffset, int32_t seek) {
+ZARNI_API uint32_t ZARNI_CALL ZarniWriteFile(const void* source, uint32_t size, uint32_t fileOffset,
+                                             int32_t seek) {
     auto& s = moduleState();
     if (!s.file || !source || !s.writePermitted) return 0;
     if (seek != 0) {

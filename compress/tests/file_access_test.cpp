@@ -17,7 +17,7 @@ using zt::Bytes;
 namespace {
 
 class FileAccess : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path = dir.file("rom.bin");
         Bytes content(64);
@@ -30,7 +30,9 @@ protected:
     std::string path;
 };
 
-TEST_F(FileAccess, VersionIs112) { EXPECT_EQ(ZarniVersion(), 112u); }
+TEST_F(FileAccess, VersionIs112) {
+    EXPECT_EQ(ZarniVersion(), 112u);
+}
 
 TEST_F(FileAccess, NothingWorksWithoutAnOpenFile) {
     uint8_t buf[4] = {};

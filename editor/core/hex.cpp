@@ -33,8 +33,9 @@ std::optional<uint32_t> parseHexAnswer(std::string_view text) {
     uint64_t value = 0;
     for (char c : text) {
         if (!std::isxdigit(static_cast<unsigned char>(c))) break;
-        int d = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
-                                                             : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10;
+        int d = std::isdigit(static_cast<unsigned char>(c))
+                    ? c - '0'
+                    : std::toupper(static_cast<unsigned char>(c)) - 'A' + 10;
         value = value * 16 + static_cast<uint64_t>(d);
         if (value > 0xFFFFFFFFull) value = 0x100000000ull;
     }

@@ -53,6 +53,8 @@ std::string tileSetMenuCaption(int tileSet) {
     return tileSet >= 0 && tileSet < kTileSetCount ? kTileSetNames[tileSet] : std::string();
 }
 
-std::string tileSheetFileName(int tileSet) { return "t" + HexPad(tileSet, 2) + ".bmp"; }
+std::string tileSheetFileName(int tileSet) {
+    return "t" + HexPad(tileSet, 2) + ".bmp";
+}
 
 }  // namespace korvale::layout

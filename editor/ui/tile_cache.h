@@ -10,7 +10,7 @@
 namespace korvale {
 
 class TileCache {
-public:
+  public:
     TileCache();
 
     // Loads the sheet file and cuts it into tiles. A missing or unreadable
@@ -25,10 +25,10 @@ public:
     // folder), else the installed programFolder/../share/korvale.
     static QString sheetFolder(const QString& programFolder);
 
-    const QImage& sheet() const { return sheet_; }    // Picture3, 128 x 128
+    const QImage& sheet() const { return sheet_; }             // Picture3, 128 x 128
     const QImage& tile(uint8_t n) const { return tiles_[n]; }  // 8 x 8, entry n + 1
 
-private:
+  private:
     QImage sheet_;
     std::array<QImage, 256> tiles_;
 };
