@@ -37,7 +37,9 @@ void decodeFormat4(DecoderFrame& f) {
 
 void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
     KeyIndex pairs, quads;
-    if (size < 2 || !pairs.buildPairs(data, size, 255) || !quads.buildQuads(data, size)) {
+    TripleFilter seen;
+    if (size < 2 || !pairs.buildPairs(data, size, 255) || !quads.buildQuads(data, size) ||
+        !seen.build(data, size)) {
         f.go = false;
         return;
     }
@@ -62,17 +64,22 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
         // Relative copies: distance 1 to 255, at least 3 bytes.
         Match relative, absolute, inverted;
         const uint32_t relativeMin = std::max({3u, bf + 1, w, inc + 1});
-        if (relativeMin <= e)
+        // Every copy takes at least three bytes that start earlier, in order
+        // or inverted; on data without repeats the filter rules out nearly
+        // every search.
+        const uint32_t triple = tripleKey(data + p);
+        const bool plain = relativeMin <= e && seen.mayStartBefore(triple, p);
+        if (plain)
             keepLongest(pairs, pairs.find(pairKey(data + p), p > 255 ? p - 255 : 0, p), data, p, e,
                         relativeMin, 0, relative);
         // Absolute and inverted copies need 4 bytes, so a 4-byte key finds them all.
         const uint32_t key = e >= 4 ? quadKey(data + p) : 0;
         const uint32_t invertedMin = std::max(4u, beatsFills);
-        if (relative.length < e && invertedMin <= e)
+        if (relative.length < e && invertedMin <= e && seen.mayStartBefore(triple ^ 0xFFFFFF, p))
             keepLongest(quads, quads.find(~key, 0, p), data, p, e, invertedMin, 0xFF, inverted);
         const uint32_t absoluteMin =
             std::max({4u, beatsFills, relative.length + 2, inverted.length + 1});
-        if (absoluteMin <= e)
+        if (plain && absoluteMin <= e)
             keepLongest(quads, quads.find(key, 0, p), data, p, e, absoluteMin, 0, absolute);
 
         const uint32_t o = absolute.length, m = relative.length, lv = inverted.length;

@@ -45,7 +45,7 @@ void KeyIndex::addUpTo(uint32_t high) {
     const uint32_t ring = ringMask_ + 1;
     Bucket* buckets = buckets_.get();
     for (uint32_t i = added_; i < high; ++i) {
-        const uint32_t key = keyBytes_ == 2 ? pairKey(data_ + i) : quadKey(data_ + i);
+        const uint32_t key = keyAt(i);
         Bucket& b = buckets[bucket(key)];
         const uint32_t t = widen(b.tail);
         if (previous_) {
@@ -85,17 +85,11 @@ bool TripleFilter::build(const uint8_t* data, uint32_t size) {
     data_ = data;
     count_ = size >= 3 ? size - 2 : 0;
     added_ = 0;
-    bits_.reset(static_cast<uint64_t*>(std::calloc((1u << kBits) / 64, sizeof(uint64_t))));
+    uint32_t bits = 10;
+    while (bits < 18 && (1u << bits) < count_ * 8) ++bits;
+    shift_ = 32 - bits;
+    bits_.reset(static_cast<uint64_t*>(std::calloc((size_t{1} << bits) / 64, sizeof(uint64_t))));
     return bits_ != nullptr;
-}
-
-void TripleFilter::addUpTo(uint32_t high) {
-    uint64_t* bits = bits_.get();
-    for (uint32_t i = added_; i < high && i < count_; ++i) {
-        const uint32_t h = hash(tripleKey(data_ + i));
-        bits[h >> 6] |= uint64_t{1} << (h & 63);
-    }
-    if (high > added_) added_ = high;
 }
 
 }  // namespace zarni::codec

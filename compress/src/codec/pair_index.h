@@ -15,6 +15,19 @@
 
 namespace zarni::codec {
 
+inline uint32_t tripleKey(const uint8_t* p) {
+    return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
+}
+
+inline uint32_t pairKey(const uint8_t* p) {
+    return p[0] | (static_cast<uint32_t>(p[1]) << 8);
+}
+
+inline uint32_t quadKey(const uint8_t* p) {
+    return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+
 // Tables from calloc: zeroed pages that nothing touches cost nothing.
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
@@ -68,6 +81,9 @@ class KeyIndex {
     };
 
     bool build(const uint8_t* data, uint32_t size, uint32_t keyBytes, uint32_t window);
+    uint32_t keyAt(uint32_t i) const {
+        return keyBytes_ == 2 ? pairKey(data_ + i) : quadKey(data_ + i);
+    }
     void addUpTo(uint32_t high);
     Range findFrom(const Bucket& b, uint32_t low, uint32_t high) const;
     // Plain and inverted copies look up a key and its inverse: one bucket.
@@ -93,40 +109,36 @@ class KeyIndex {
 // set filled as the encoder advances. A string whose bit is clear starts
 // nowhere before, so no match of three bytes or more can be found for it and
 // the search is skipped; on data without repeats that is nearly every search.
+// About 8 bits a position, at most 32 KiB: a larger set misses the cache
+// more than it saves searches.
 class TripleFilter {
   public:
     bool build(const uint8_t* data, uint32_t size);
 
     // False only when triple (bytes low first) starts at no position below high.
     bool mayStartBefore(uint32_t triple, uint32_t high) {
-        if (added_ < high) addUpTo(high);
+        if (high > count_) high = count_;
+        const uint64_t* bits = bits_.get();
+        // Encoders advance a position at a time: the loop is short.
+        for (uint32_t i = added_; i < high; ++i) add(tripleKey(data_ + i));
+        if (high > added_) added_ = high;
         const uint32_t h = hash(triple);
-        return (bits_.get()[h >> 6] >> (h & 63)) & 1;
+        return (bits[h >> 6] >> (h & 63)) & 1;
     }
 
   private:
-    static constexpr uint32_t kBits = 18;
-    static uint32_t hash(uint32_t triple) { return (triple * 0x9E3779B1u) >> (32 - kBits); }
-    void addUpTo(uint32_t high);
+    uint32_t hash(uint32_t triple) const { return (triple * 0x9E3779B1u) >> shift_; }
+    void add(uint32_t triple) {
+        const uint32_t h = hash(triple);
+        bits_.get()[h >> 6] |= uint64_t{1} << (h & 63);
+    }
 
     const uint8_t* data_ = nullptr;
     uint32_t count_ = 0;
     uint32_t added_ = 0;
+    uint32_t shift_ = 32;
     std::unique_ptr<uint64_t, FreeDeleter> bits_;
 };
-
-inline uint32_t tripleKey(const uint8_t* p) {
-    return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
-}
-
-inline uint32_t pairKey(const uint8_t* p) {
-    return p[0] | (static_cast<uint32_t>(p[1]) << 8);
-}
-
-inline uint32_t quadKey(const uint8_t* p) {
-    return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
 
 // Leading bytes where a[k] == b[k] ^ mask, at most limit; eight at a time.
 inline uint32_t matchLength(const uint8_t* a, const uint8_t* b, uint32_t limit, uint8_t mask) {
