@@ -108,32 +108,43 @@ struct Encoder {
         const uint8_t v0 = data[p], v1 = data[p + 1];
         auto fixed = [e](uint32_t) { return e; };
         const uint32_t min3 = std::max(3u, beatsFills), min4 = std::max(4u, beatsFills);
-        // An absolute copy needs three bytes that start earlier: in order,
-        // bit reversed, or back to front. The filter spares a search of the
-        // whole input; a relative search is short anyway.
+        const uint32_t minBr = std::max(3u, beatsFills - 1);
+        if (minBr > e) return;
+        // Every copy takes three bytes that start earlier: in order, bit
+        // reversed, or back to front. The filter rules out nearly every
+        // search on data without repeats.
         auto starts = [&](uint32_t triple) { return seen.mayStartBefore(triple, p); };
-
-        if (min3 <= e)
-            keepLongest(pairs, pairs.find(pairKey(target), near, p), data, p, e, min3, 0, c.fr);
-        if (min4 <= e && starts(tripleKey(target)))
-            keepLongest(quads, quads.find(quadKey(target), 0, absoluteEnd), data, p, e, min4, 0,
-                        c.fa);
-        if (c.fr.length >= e) return;
-
-        convertUpTo(p + kMaxCommandLength);
-        const uint8_t* rev = reversedBits.get();
-        auto inRev = [rev](uint32_t q) { return rev + q; };
         const uint32_t reversedPair = kReversed[v0] | kReversed[v1] << 8;
         const uint32_t reversedTriple = reversedPair | kReversed[target[2]] << 16;
-        if (min3 <= e)
+        const uint32_t backTriple = target[2] | v1 << 8 | v0 << 16;
+        const bool forward = min3 <= e && starts(tripleKey(target));
+        const bool reversed = min3 <= e && starts(reversedTriple);
+        const bool backward = starts(backTriple);
+
+        if (forward) {
+            keepLongest(pairs, pairs.find(pairKey(target), near, p), data, p, e, min3, 0, c.fr);
+            if (min4 <= e)
+                keepLongest(quads, quads.find(quadKey(target), 0, absoluteEnd), data, p, e, min4,
+                            0, c.fa);
+            if (c.fr.length >= e) return;
+        }
+        if (!reversed && !backward) return;
+        convertUpTo(p + kMaxCommandLength);
+
+        if (reversed) {
+            const uint8_t* rev = reversedBits.get();
+            auto inRev = [rev](uint32_t q) { return rev + q; };
             keepLongest(pairs, pairs.find(reversedPair, near, p), target, e, min3, 0, c.rr, inRev,
                         fixed);
-        if (min4 <= e && starts(reversedTriple)) {
-            const uint32_t key = reversedTriple | static_cast<uint32_t>(kReversed[target[3]]) << 24;
-            keepLongest(quads, quads.find(key, 0, absoluteEnd), target, e, min4, 0, c.ra, inRev,
-                        fixed);
+            if (min4 <= e) {
+                const uint32_t key =
+                    reversedTriple | static_cast<uint32_t>(kReversed[target[3]]) << 24;
+                keepLongest(quads, quads.find(key, 0, absoluteEnd), target, e, min4, 0, c.ra,
+                            inRev, fixed);
+            }
+            if (c.rr.length >= e) return;
         }
-        if (c.rr.length >= e) return;
+        if (!backward) return;
 
         // Backward from X: data[X - k] = data[p + k], read in the mirrored
         // data from size - 1 - X on, and never past position 0 (k <= X).
@@ -143,15 +154,12 @@ struct Encoder {
         const uint32_t last = size - 1;
         auto capped = [e](uint32_t x) { return x + 1 < e ? x + 1 : e; };
         const uint32_t nearPair = p > kMaxDistance + 1 ? p - kMaxDistance - 1 : 0;
-        const uint32_t minBr = std::max(3u, beatsFills - 1);
-        if (minBr <= e)
-            keepLongest(
-                pairs, pairs.find(v1 | v0 << 8, nearPair, p > 0 ? p - 1 : 0), target, e, minBr, 0,
-                c.br, [back, last](uint32_t q) { return back + last - (q + 1); },
-                [capped](uint32_t q) { return capped(q + 1); });
-        if (min4 <= e && absoluteEnd >= 3 && starts(target[2] | v1 << 8 | v0 << 16)) {
-            const uint32_t key =
-                target[3] | target[2] << 8 | v1 << 16 | static_cast<uint32_t>(v0) << 24;
+        keepLongest(
+            pairs, pairs.find(v1 | v0 << 8, nearPair, p > 0 ? p - 1 : 0), target, e, minBr, 0,
+            c.br, [back, last](uint32_t q) { return back + last - (q + 1); },
+            [capped](uint32_t q) { return capped(q + 1); });
+        if (min4 <= e && absoluteEnd >= 3) {
+            const uint32_t key = target[3] | backTriple << 8;
             keepLongest(
                 quads, quads.find(key, 0, absoluteEnd - 3), target, e, min4, 0, c.ba,
                 [back, last](uint32_t q) { return back + last - (q + 3); },
