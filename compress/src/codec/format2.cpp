@@ -124,8 +124,8 @@ struct Encoder {
         if (forward) {
             keepLongest(pairs, pairs.find(pairKey(target), near, p), data, p, e, min3, 0, c.fr);
             if (min4 <= e)
-                keepLongest(quads, quads.find(quadKey(target), 0, absoluteEnd), data, p, e, min4,
-                            0, c.fa);
+                keepLongest(quads, quads.find(quadKey(target), 0, absoluteEnd), data, p, e, min4, 0,
+                            c.fa);
             if (c.fr.length >= e) return;
         }
         if (!reversed && !backward) return;
@@ -137,10 +137,10 @@ struct Encoder {
             keepLongest(pairs, pairs.find(reversedPair, near, p), target, e, min3, 0, c.rr, inRev,
                         fixed);
             if (min4 <= e) {
-                const uint32_t key =
-                    reversedTriple | static_cast<uint32_t>(kReversed[target[3]]) << 24;
-                keepLongest(quads, quads.find(key, 0, absoluteEnd), target, e, min4, 0, c.ra,
-                            inRev, fixed);
+                const uint32_t key = reversedTriple | static_cast<uint32_t>(kReversed[target[3]])
+                                                          << 24;
+                keepLongest(quads, quads.find(key, 0, absoluteEnd), target, e, min4, 0, c.ra, inRev,
+                            fixed);
             }
             if (c.rr.length >= e) return;
         }
@@ -155,8 +155,8 @@ struct Encoder {
         auto capped = [e](uint32_t x) { return x + 1 < e ? x + 1 : e; };
         const uint32_t nearPair = p > kMaxDistance + 1 ? p - kMaxDistance - 1 : 0;
         keepLongest(
-            pairs, pairs.find(v1 | v0 << 8, nearPair, p > 0 ? p - 1 : 0), target, e, minBr, 0,
-            c.br, [back, last](uint32_t q) { return back + last - (q + 1); },
+            pairs, pairs.find(v1 | v0 << 8, nearPair, p > 0 ? p - 1 : 0), target, e, minBr, 0, c.br,
+            [back, last](uint32_t q) { return back + last - (q + 1); },
             [capped](uint32_t q) { return capped(q + 1); });
         if (min4 <= e && absoluteEnd >= 3) {
             const uint32_t key = target[3] | backTriple << 8;

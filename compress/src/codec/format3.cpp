@@ -171,7 +171,7 @@ struct Candidates {
 struct MainPass {
     const uint8_t* data;
     uint32_t size;
-    KeyIndex quads, pairs;
+    KeyIndex quads;
     TripleFilter seen;
 
     // Copy sources lie at most 4096 back and need 4 bytes, except the 0xFE
@@ -190,17 +190,16 @@ struct MainPass {
             return;
         // 0xFE: distances 128, 120, ..., 8, earliest source first; the kept
         // length is capped at 18, so a longer match at a later source wins.
-        // Sources need 3 bytes, so only those sharing the first two are tried.
         if (beatsFill <= 18 - 2 && p >= 8) {
             uint32_t kept = 0;
-            const KeyIndex::Range r = pairs.find(pairKey(target), p > 128 ? p - 128 : 0, p - 7);
-            for (uint32_t q = r.first; q < r.high; q = pairs.next(q)) {
-                if ((p - q) % 8) continue;
+            const uint32_t limit = smaller(e, 19);
+            for (uint32_t back = p >= 128 ? 128 : p & ~7u; back >= 8; back -= 8) {
+                const uint32_t q = p - back;
                 // Only a longer match than the kept one counts.
                 const uint32_t need = kept + 1 > 3 ? kept + 1 : 3;
-                if (need > smaller(e, 19) || data[q + need - 1] != target[need - 1]) continue;
-                const uint32_t t = matchLength(target, data + q, smaller(e, 19), 0);
-                if (t >= 3 && t > kept) {
+                if (need > limit || data[q + need - 1] != target[need - 1]) continue;
+                const uint32_t t = matchLength(target, data + q, limit, 0);
+                if (t >= need) {
                     kept = smaller(t, 18);
                     c.length[kCopyFE] = kept;
                     c.source[kCopyFE] = q;
@@ -224,7 +223,6 @@ struct MainPass {
         // replaces the kept one: the last such source wins. Without one, the
         // cap changes nothing and the earliest longest wins.
         const uint32_t low = p > 4096 ? p - 4096 : 0;
-        const KeyIndex::Range range = quads.find(key, low, p);
         if (e >= 20) {
             for (uint32_t q = quads.last(key, p); q != KeyIndex::kEnd && q >= low;
                  q = quads.previous(q)) {
@@ -236,8 +234,8 @@ struct MainPass {
             }
         }
         Match m;
-        keepLongest(quads, range, data, p, smaller(e, 19), beatsFill + 3 > 4 ? beatsFill + 3 : 4, 0,
-                    m);
+        keepLongest(quads, quads.find(key, low, p), data, p, smaller(e, 19),
+                    beatsFill + 3 > 4 ? beatsFill + 3 : 4, 0, m);
         c.length[kCopyFC] = m.length;
         c.source[kCopyFC] = m.source;
     }
@@ -441,9 +439,8 @@ void secondPass(EncoderFrame& f, const uint8_t* data) {
 }  // namespace
 
 void encodeFormat3(EncoderFrame& f, uint8_t* data, uint32_t size) {
-    MainPass pass{data, size, {}, {}, {}};
-    if (size < 2 || !pass.quads.buildQuads(data, size, 4096) ||
-        !pass.pairs.buildPairs(data, size, 128) || !pass.seen.build(data, size)) {
+    MainPass pass{data, size, {}, {}};
+    if (size < 2 || !pass.quads.buildQuads(data, size, 4096) || !pass.seen.build(data, size)) {
         f.go = false;
         return;
     }
