@@ -166,6 +166,15 @@ struct Candidates {
     uint32_t length[kKinds] = {};
     uint32_t source[kKinds] = {};  // copies only
     uint16_t step16 = 0;
+    int best = -1;  // the kind that saves most so far; the first of equals
+    int bestSaving = 0;
+
+    // Kinds must be offered in their order.
+    void offer(int kind, uint32_t n) {
+        length[kind] = n;
+        const int saving = static_cast<int>(n) - kCost[kind];
+        if (n && saving > bestSaving) best = kind, bestSaving = saving;
+    }
 };
 
 struct MainPass {
@@ -246,25 +255,25 @@ struct MainPass {
         const uint8_t v0 = d[0], v1 = d[1];
         if (v0 == v1) {
             const uint32_t t = runLength(d, smaller(rem, 259));
-            if (t >= 3 && v0 < 16) c.length[kNibbleFill] = smaller(t, 16);
-            if (t >= 4) c.length[kByteFill] = t;
+            if (t >= 3 && v0 < 16) c.offer(kNibbleFill, smaller(t, 16));
+            if (t >= 4) c.offer(kByteFill, t);
         }
         const uint32_t pair = groupLength(d, smaller(rem, 514), 2);
-        if (pair >= 4) c.length[v0 < 16 && v1 < 16 ? kNibblePair : kPairFill] = pair;
+        if (pair >= 4) c.offer(v0 < 16 && v1 < 16 ? kNibblePair : kPairFill, pair);
         if (p + 2 < size) {
             const uint32_t triple = groupLength(d, smaller(rem, 771), 3);
-            if (triple >= 6) c.length[kTriple] = triple;
+            if (triple >= 6) c.offer(kTriple, triple);
         }
         if (v1 == static_cast<uint8_t>(v0 + 1)) {
             const uint32_t n = stepLength(d, smaller(rem, 259), 1);
-            if (n >= 4) c.length[kIncreasing] = n;
+            if (n >= 4) c.offer(kIncreasing, n);
         }
         if (v0 == static_cast<uint8_t>(v1 + 1)) {
             const uint32_t n = stepLength(d, smaller(rem, 259), 0xFF);
-            if (n >= 4) c.length[kDecreasing] = n;
+            if (n >= 4) c.offer(kDecreasing, n);
         }
         const uint32_t n = stepLength(d, smaller(rem, 260), static_cast<uint8_t>(v1 - v0));
-        if (n >= 5) c.length[kArithmetic] = n;
+        if (n >= 5) c.offer(kArithmetic, n);
         if (p + 3 < size) {
             auto word = [d](uint32_t i) { return static_cast<uint32_t>(d[i] | d[i + 1] << 8); };
             const uint32_t step = (word(2) - word(0)) & 0xFFFF;
@@ -273,7 +282,7 @@ struct MainPass {
                 uint32_t len = 4;
                 while (len + 2 <= limit && word(len) == ((word(len - 2) + step) & 0xFFFF)) len += 2;
                 if (len >= 6) {
-                    c.length[kArithmetic16] = len;
+                    c.offer(kArithmetic16, len);
                     c.step16 = static_cast<uint16_t>(step);
                 }
             }
@@ -380,6 +389,11 @@ void recodeRun(EncoderFrame& f, const uint8_t* data, uint32_t s, uint32_t e) {
     uint32_t cut = s, c = s;
     while (e - c >= 8) {
         const uint8_t* d = data + c;
+        // Every group that saves repeats the first byte 2, 3 or 4 bytes on.
+        if (d[2] != d[0] && d[3] != d[0] && d[4] != d[0]) {
+            ++c;
+            continue;
+        }
         uint32_t pairs = 0, triples = 0, quads = 0;
         while (c + 2 * pairs + 2 <= e && d[2 * pairs] == d[0]) ++pairs;
         while (c + 3 * triples + 3 <= e && d[3 * triples] == d[0] && d[3 * triples + 1] == d[1])
@@ -449,16 +463,10 @@ void encodeFormat3(EncoderFrame& f, uint8_t* data, uint32_t size) {
         Candidates c;
         const uint32_t e = smaller(size - p, 275);
         pass.fills(p, c);
-        int fillSaving = 0;
-        for (int k = 0; k < kCopyFC; ++k)
-            if (c.length[k])
-                fillSaving = std::max(fillSaving, static_cast<int>(c.length[k]) - kCost[k]);
-        pass.copies(p, e, fillSaving, c);
-        int best = -1, bestSaving = 0;
-        for (int k = 0; k < kKinds; ++k) {
-            const int saving = c.length[k] ? static_cast<int>(c.length[k]) - kCost[k] : 0;
-            if (saving > bestSaving) best = k, bestSaving = saving;
-        }
+        pass.copies(p, e, c.bestSaving, c);
+        // The copies are found in another order than they rank.
+        for (int k = kCopyFC; k < kKinds; ++k) c.offer(k, c.length[k]);
+        const int best = c.best;
         if (best < 0) {
             ++p;
             if (p - r == kMaxLiteral) flushLiteralPackets(f, data, r, p, kMaxLiteral);
