@@ -123,10 +123,12 @@ struct Encoder {
 
         if (forward) {
             keepLongest(pairs, pairs.find(pairKey(target), near, p), data, p, e, min3, 0, c.fr);
+            // A relative copy as long as can be stops every other: the
+            // absolute one is taken only when longer.
+            if (c.fr.length >= e) return;
             if (min4 <= e)
                 keepLongest(quads, quads.find(quadKey(target), 0, absoluteEnd), data, p, e, min4, 0,
                             c.fa);
-            if (c.fr.length >= e) return;
         }
         if (!reversed && !backward) return;
         convertUpTo(p + kMaxCommandLength);
