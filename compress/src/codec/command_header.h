@@ -177,4 +177,13 @@ inline uint32_t writeLzFill(EncoderFrame& f, const LzFills& fills, const uint8_t
     return fills.increasing;
 }
 
+// Tells the filter that the fill writeLzFill took at p repeats earlier bytes.
+inline void noteLzFill(TripleFilter& seen, const LzFills& fills, uint32_t p, uint32_t n) {
+    if (fills.byteFill) {
+        seen.repeats(p + 1, p + n);
+    } else if (fills.wordFill) {
+        seen.repeats(p + 2, p + n);
+    }
+}
+
 }  // namespace zarni::codec

@@ -105,8 +105,10 @@ void encodeFormat01(EncoderFrame& f, uint8_t* data, uint32_t size) {
             const auto high = static_cast<uint8_t>(copy.source >> 8);
             f.put(f.switch2 == 1 ? high : low);
             f.put(f.switch2 == 1 ? low : high);
+            seen.repeats(p, p + n);
         } else {
             n = writeLzFill(f, fills, data + p);
+            noteLzFill(seen, fills, p, n);
         }
         p += n;
         r = p;

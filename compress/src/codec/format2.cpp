@@ -233,18 +233,22 @@ void encodeFormat2(EncoderFrame& f, uint8_t* data, uint32_t size) {
             } else {
                 f.put(static_cast<uint8_t>(0x80 | (p - source)));
             }
+            if (command == 4) enc.seen.repeats(p, p + n);
         } else if (bf) {
             n = bf;
             writeCommandHeader(f, 1, n);
             f.put(v0);
+            enc.seen.repeats(p + 1, p + n);
         } else if (w) {
             n = w;
             writeCommandHeader(f, 2, n);
             f.put(v0);
             f.put(v1);
+            enc.seen.repeats(p + 2, p + n);
         } else {
             n = z;
             writeCommandHeader(f, 3, n);
+            enc.seen.repeats(p + 1, p + n);
         }
         p += n;
         r = p;

@@ -474,6 +474,10 @@ void encodeFormat3(EncoderFrame& f, uint8_t* data, uint32_t size) {
         }
         flushLiteralPackets(f, data, r, p, kMaxLiteral);
         writeCommand(f, data + p, p, best, c);
+        // Copies and fills of whole groups repeat earlier bytes.
+        constexpr uint32_t kRepeatDistance[kKinds] = {1, 1, 2, 2, 3, 0, 0, 0, 0, 0, 0, 0};
+        if (best >= kCopyFC || kRepeatDistance[best])
+            pass.seen.repeats(p + kRepeatDistance[best], p + c.length[best]);
         p += c.length[best];
         r = p;
     }

@@ -96,10 +96,12 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
             writeCommandHeader(f, 4, n);
             f.put(static_cast<uint8_t>(absolute.source & 0xFF));
             f.put(static_cast<uint8_t>(absolute.source >> 8));
+            seen.repeats(p, p + n);
         } else if (m > bf && m >= w && m > inc && m >= lv) {
             n = m;
             writeCommandHeader(f, 6, n);
             f.put(static_cast<uint8_t>(p - relative.source));
+            seen.repeats(p, p + n);
         } else if (lv > bf + 1 && lv > w && lv > inc + 1) {
             n = lv;
             writeCommandHeader(f, 5, n);
@@ -107,6 +109,7 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
             f.put(static_cast<uint8_t>(inverted.source >> 8));
         } else {
             n = writeLzFill(f, fills, data + p);
+            noteLzFill(seen, fills, p, n);
         }
         p += n;
         r = p;

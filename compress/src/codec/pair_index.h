@@ -117,16 +117,26 @@ class TripleFilter {
 
     // False only when triple (bytes low first) starts at no position below high.
     bool mayStartBefore(uint32_t triple, uint32_t high) {
-        if (high > count_) high = count_;
-        const uint64_t* bits = bits_.get();
-        // Encoders advance a position at a time: the loop is short.
-        for (uint32_t i = added_; i < high; ++i) add(tripleKey(data_ + i));
-        if (high > added_) added_ = high;
+        addUpTo(high);
         const uint32_t h = hash(triple);
-        return (bits[h >> 6] >> (h & 63)) & 1;
+        return (bits_.get()[h >> 6] >> (h & 63)) & 1;
+    }
+
+    // Bytes [from, to) repeat those a fixed distance before them (a plain
+    // copy or a fill), so every triple that starts there before to - 2 has
+    // started earlier: none need adding.
+    void repeats(uint32_t from, uint32_t to) {
+        addUpTo(from);
+        if (to > added_ + 2) added_ = to - 2;
     }
 
   private:
+    void addUpTo(uint32_t high) {
+        if (high > count_) high = count_;
+        // Encoders advance a position at a time: the loop is short.
+        for (uint32_t i = added_; i < high; ++i) add(tripleKey(data_ + i));
+        if (high > added_) added_ = high;
+    }
     uint32_t hash(uint32_t triple) const { return (triple * 0x9E3779B1u) >> shift_; }
     void add(uint32_t triple) {
         const uint32_t h = hash(triple);
