@@ -195,11 +195,41 @@ inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t*
 }
 
 // The common case: candidates are earlier positions of data itself.
+// When the target opens with a run of `run` equal bytes that a kept copy
+// must outlast, a candidate whose own run is longer fails, and so do the
+// positions after it up to `run` before that run's end: the walk jumps there,
+// which is an entry of the same key. On maps of long runs that is most of
+// the chain.
 inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t* data, uint32_t p,
                         uint32_t limit, uint32_t minimum, uint8_t mask, Match& m) {
-    keepLongest(
-        index, r, data + p, limit, minimum, mask, m, [data](uint32_t q) { return data + q; },
-        [limit](uint32_t) { return limit; });
+    const uint8_t* target = data + p;
+    const uint32_t run = mask == 0 && limit >= 4 ? 1 + matchLength(target + 1, target, limit - 1, 0)
+                                                 : 0;
+    if (run < 4 || run >= limit) {
+        keepLongest(
+            index, r, target, limit, minimum, mask, m, [data](uint32_t q) { return data + q; },
+            [limit](uint32_t) { return limit; });
+        return;
+    }
+    const uint8_t v = target[0];
+    uint32_t pos = r.first;
+    while (pos < r.high) {
+        const uint32_t need = m.length + 1 > minimum ? m.length + 1 : minimum;
+        if (need > limit) return;
+        const uint8_t* q = data + pos;
+        if (q[need - 1] == target[need - 1]) {
+            const uint32_t t = matchLength(target, q, limit, 0);
+            if (t >= need) m = {t, pos};
+        } else if (need > run && q[run] == v && q[0] == v) {
+            // The run at pos passes run bytes: jump to run bytes before its end.
+            const uint32_t length = matchLength(q + 1, q, limit - 1, 0) + 1;
+            if (length > run) {
+                pos += length - run;
+                continue;
+            }
+        }
+        pos = index.next(pos);
+    }
 }
 
 }  // namespace zarni::codec
