@@ -46,6 +46,18 @@ struct FreeDeleter {
     void operator()(uint8_t* p) const { std::free(p); }
 };
 
+enum class Role { kEncoder, kDecoder };
+
+// The 64 KiB a frame works in, kept per thread between calls: most calls
+// code a few hundred bytes, and a fresh allocation cost more than that.
+// Nothing in it outlives a call (frames clear what they read).
+uint8_t* workArea(Role role) {
+    thread_local std::unique_ptr<uint8_t, FreeDeleter> areas[2];
+    auto& area = areas[static_cast<int>(role)];
+    if (!area) area.reset(static_cast<uint8_t*>(std::malloc(kBufferSize)));
+    return area.get();
+}
+
 // The encoder frame; smallest picks the shortest-stream encoder where a
 // format has one.
 uint32_t recompress(void* source, void* destination, uint32_t size, uint32_t maxSize,
@@ -55,16 +67,16 @@ uint32_t recompress(void* source, void* destination, uint32_t size, uint32_t max
     if (!entry) return 0;
     // Positions have 16 bits and no decoder produces more than 64 KiB.
     if (size > kBufferSize) return 0;
-    std::unique_ptr<uint8_t, FreeDeleter> work(static_cast<uint8_t*>(std::malloc(kBufferSize)));
+    uint8_t* work = workArea(Role::kEncoder);
     if (!work) return 0;
 
-    EncoderFrame frame(work.get(), firstSwitch(*entry, formatFlag), entry->switch2);
+    EncoderFrame frame(work, firstSwitch(*entry, formatFlag), entry->switch2);
     const EncodeFn encode = smallest && format == 4 ? encodeFormat4Smallest : entry->encode;
     encode(frame, static_cast<uint8_t*>(source), size);
     if (!frame.go) return 0;
 
     if (destination)
-        std::memcpy(destination, work.get(), frame.length < maxSize ? frame.length : maxSize);
+        std::memcpy(destination, work, frame.length < maxSize ? frame.length : maxSize);
     return frame.length;
 }
 
@@ -72,14 +84,14 @@ uint32_t recompress(void* source, void* destination, uint32_t size, uint32_t max
 uint32_t decode(const FormatEntry& entry, ByteReader& reader, void* destination, uint32_t maxSize,
                 uint32_t formatFlag, uint32_t* endOffsetOut) {
     // Not zero-filled: the frame clears what a copy reads beyond the output.
-    std::unique_ptr<uint8_t, FreeDeleter> work(static_cast<uint8_t*>(std::malloc(kBufferSize)));
+    uint8_t* work = workArea(Role::kDecoder);
     if (!work) return 0;
-    DecoderFrame frame(work.get(), reader, maxSize, firstSwitch(entry, formatFlag), entry.switch2);
+    DecoderFrame frame(work, reader, maxSize, firstSwitch(entry, formatFlag), entry.switch2);
     entry.decode(frame);
     reader.finish();
 
     if (destination)
-        std::memcpy(destination, work.get(), frame.length < maxSize ? frame.length : maxSize);
+        std::memcpy(destination, work, frame.length < maxSize ? frame.length : maxSize);
     if (endOffsetOut) *endOffsetOut = reader.position();
     return frame.length;
 }
