@@ -195,11 +195,11 @@ inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t*
 }
 
 // The common case: candidates are earlier positions of data itself.
-// When the target opens with a run of `run` equal bytes that a kept copy
-// must outlast, a candidate whose own run is longer fails, and so do the
-// positions after it up to `run` before that run's end: the walk jumps there,
-// which is an entry of the same key. On maps of long runs that is most of
-// the chain.
+// When the target opens with a run of equal bytes, a candidate inside a run
+// of them fails if that run is longer than the target's (at the target's
+// first other byte) or too short for the length needed, and so do the next
+// positions of its run up to where that changes: the walk jumps there, an
+// entry of the same key. On maps of long runs that is most of the chain.
 inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t* data, uint32_t p,
                         uint32_t limit, uint32_t minimum, uint8_t mask, Match& m) {
     const uint8_t* target = data + p;
@@ -220,11 +220,19 @@ inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t*
         if (q[need - 1] == target[need - 1]) {
             const uint32_t t = matchLength(target, q, limit, 0);
             if (t >= need) m = {t, pos};
-        } else if (need > run && q[run] == v && q[0] == v) {
-            // The run at pos passes run bytes: jump to run bytes before its end.
+        } else if (q[0] == v && q[3] == v) {
+            // A run at pos longer than the target's fails at byte run, and so
+            // do the positions after it up to run bytes before its end; one
+            // too short fails, and so does the rest of it.
             const uint32_t length = matchLength(q + 1, q, limit - 1, 0) + 1;
+            uint32_t jump = 0;
             if (length > run) {
-                pos += length - run;
+                jump = length - run;
+            } else if (length > 4 && length < (need < run ? need : run)) {
+                jump = length - 4;
+            }
+            if (jump) {
+                pos += jump;
                 continue;
             }
         }
