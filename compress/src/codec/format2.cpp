@@ -152,20 +152,56 @@ struct Encoder {
         // data from size - 1 - X on, and never past position 0 (k <= X).
         // Relative sources come from the pair at X - 1, absolute ones from
         // the four bytes at X - 3, so entries ascend with X.
+        const uint32_t nearPair = p > kMaxDistance + 1 ? p - kMaxDistance - 1 : 0;
+        backwardLongest(pairs, pairs.find(v1 | v0 << 8, nearPair, p > 0 ? p - 1 : 0), p, e, 1,
+                        minBr, c.br);
+        if (min4 <= e && absoluteEnd >= 3)
+            backwardLongest(quads, quads.find(target[3] | backTriple << 8, 0, absoluteEnd - 3), p,
+                            e, 3, min4, c.ba);
+    }
+
+    // keepLongest for the backward copies from X = entry + offset (the entry
+    // holds data[X - offset, X]). As there, when the target opens with a run,
+    // a candidate inside a run of that byte fails when its run back from X
+    // is longer than the target's or too short for the length needed, and so
+    // do the next positions of the run until that changes: the walk jumps.
+    void backwardLongest(const KeyIndex& index, KeyIndex::Range r, uint32_t p, uint32_t e,
+                         uint32_t offset, uint32_t minimum, Match& m) const {
+        const uint8_t* target = data + p;
         const uint8_t* back = mirrored.get();
         const uint32_t last = size - 1;
-        auto capped = [e](uint32_t x) { return x + 1 < e ? x + 1 : e; };
-        const uint32_t nearPair = p > kMaxDistance + 1 ? p - kMaxDistance - 1 : 0;
-        keepLongest(
-            pairs, pairs.find(v1 | v0 << 8, nearPair, p > 0 ? p - 1 : 0), target, e, minBr, 0, c.br,
-            [back, last](uint32_t q) { return back + last - (q + 1); },
-            [capped](uint32_t q) { return capped(q + 1); });
-        if (min4 <= e && absoluteEnd >= 3) {
-            const uint32_t key = target[3] | backTriple << 8;
-            keepLongest(
-                quads, quads.find(key, 0, absoluteEnd - 3), target, e, min4, 0, c.ba,
-                [back, last](uint32_t q) { return back + last - (q + 3); },
-                [capped](uint32_t q) { return capped(q + 3); });
+        const uint32_t run = 1 + matchLength(target + 1, target, e - 1, 0);
+        const uint8_t v = target[0];
+        uint32_t pos = r.first;
+        while (pos < r.high) {
+            const uint32_t need = m.length + 1 > minimum ? m.length + 1 : minimum;
+            if (need > e) return;
+            const uint32_t x = pos + offset;
+            const uint32_t cap = x + 1 < e ? x + 1 : e;
+            const uint8_t* q = back + last - x;  // q[k] = data[x - k]
+            if (need <= cap) {
+                if (q[need - 1] == target[need - 1]) {
+                    const uint32_t t = matchLength(target, q, cap, 0);
+                    if (t >= need) m = {t, pos};
+                } else if (run >= 4 && run < e && q[0] == v && q[offset] == v) {
+                    const uint32_t down = 1 + matchLength(q + 1, q, cap - 1, 0);
+                    const uint32_t up = 1 + matchLength(data + x + 1, data + x, last - x, 0);
+                    const uint32_t enough = need < run ? need : run;
+                    uint32_t jump = 0;
+                    if (down > run) {
+                        jump = up - 1;
+                    } else if (down < enough) {
+                        jump = enough - down < up - 1 ? enough - down : up - 1;
+                        // Land on an entry of this key: offset + 1 bytes of the run.
+                        if (down + jump < offset + 1) jump = 0;
+                    }
+                    if (jump) {
+                        pos += jump;
+                        continue;
+                    }
+                }
+            }
+            pos = index.next(pos);
         }
     }
 };

@@ -203,8 +203,8 @@ inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t*
 inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t* data, uint32_t p,
                         uint32_t limit, uint32_t minimum, uint8_t mask, Match& m) {
     const uint8_t* target = data + p;
-    const uint32_t run = mask == 0 && limit >= 4 ? 1 + matchLength(target + 1, target, limit - 1, 0)
-                                                 : 0;
+    const uint32_t run =
+        mask == 0 && limit >= 4 ? 1 + matchLength(target + 1, target, limit - 1, 0) : 0;
     if (run < 4 || run >= limit) {
         keepLongest(
             index, r, target, limit, minimum, mask, m, [data](uint32_t q) { return data + q; },
