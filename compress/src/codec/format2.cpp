@@ -117,7 +117,7 @@ struct Encoder {
         const uint32_t reversedPair = kReversed[v0] | kReversed[v1] << 8;
         const uint32_t reversedTriple = reversedPair | kReversed[target[2]] << 16;
         const uint32_t backTriple = target[2] | v1 << 8 | v0 << 16;
-        const bool forward = min3 <= e && starts(tripleKey(target));
+        const bool forward = min3 <= e && seen.mayStartBefore(p);
         const bool reversed = min3 <= e && starts(reversedTriple);
         const bool backward = starts(backTriple);
 

@@ -194,9 +194,7 @@ struct MainPass {
         const auto beatsFill = static_cast<uint32_t>(fillSaving) + 1;  // as saving
         const uint32_t fdMinimum = beatsFill + 3 > 20 ? beatsFill + 3 : 20;
         // Every copy needs three bytes that start earlier.
-        if ((beatsFill > 19 - 3 && (e < 4 || e < fdMinimum)) ||
-            !seen.mayStartBefore(tripleKey(target), p))
-            return;
+        if ((beatsFill > 19 - 3 && (e < 4 || e < fdMinimum)) || !seen.mayStartBefore(p)) return;
         // 0xFE: distances 128, 120, ..., 8, earliest source first; the kept
         // length is capped at 18, so a longer match at a later source wins.
         if (beatsFill <= 18 - 2 && p >= 8) {

@@ -68,7 +68,7 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
         // or inverted; on data without repeats the filter rules out nearly
         // every search.
         const uint32_t triple = tripleKey(data + p);
-        const bool plain = relativeMin <= e && seen.mayStartBefore(triple, p);
+        const bool plain = relativeMin <= e && seen.mayStartBefore(p);
         if (plain)
             keepLongest(pairs, pairs.find(pairKey(data + p), p > 255 ? p - 255 : 0, p), data, p, e,
                         relativeMin, 0, relative);

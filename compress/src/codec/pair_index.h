@@ -122,6 +122,19 @@ class TripleFilter {
         return (bits_.get()[h >> 6] >> (h & 63)) & 1;
     }
 
+    // mayStartBefore for the three bytes at p itself. Asked in order, the
+    // answer and the adding of p touch one word.
+    bool mayStartBefore(uint32_t p) {
+        if (added_ != p || p >= count_) return mayStartBefore(tripleKey(data_ + p), p);
+        const uint32_t h = hash(tripleKey(data_ + p));
+        uint64_t& word = bits_.get()[h >> 6];
+        const uint64_t bit = uint64_t{1} << (h & 63);
+        const bool seen = word & bit;
+        word |= bit;
+        added_ = p + 1;
+        return seen;
+    }
+
     // Bytes [from, to) repeat those a fixed distance before them (a plain
     // copy or a fill), so every triple that starts there before to - 2 has
     // started earlier: none need adding.
