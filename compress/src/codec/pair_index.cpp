@@ -28,10 +28,12 @@ bool KeyIndex::build(const uint8_t* data, uint32_t size, uint32_t keyBytes, uint
     while (ring < live) ring <<= 1;
     ringMask_ = ring - 1;
     // A window's buckets stay small enough for the first-level cache, yet
-    // sparse enough that another key's entry is rarely in the way.
+    // sparse enough that another key's entry is rarely in the way; a short
+    // input has few keys in all, and most calls code short inputs.
     uint32_t bits = 8;
     const uint32_t maxBits = windowed ? 13 : 16;
-    while (bits < maxBits && (1u << bits) < live * (windowed ? 16 : 1)) ++bits;
+    const uint32_t wanted = windowed ? std::min(live * 16, count_ * 2) : live;
+    while (bits < maxBits && (1u << bits) < wanted) ++bits;
     shift_ = 32 - bits;
     buckets_.reset(static_cast<Bucket*>(std::calloc(size_t{1} << bits, sizeof(Bucket))));
     next_.reset(new (std::nothrow) Slot[ring]);
