@@ -14,7 +14,7 @@ if [[ ! -f build/build.ninja ]]; then
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DZARNI_FUZZ=ON >/dev/null
 fi
-cmake --build build --target decode_fuzz roundtrip_fuzz >/dev/null
+cmake --build build --target decode_fuzz roundtrip_fuzz smallest_fuzz >/dev/null
 dir=build/compress/fuzz
 
 # CPU seconds used so far by this script's children, into the variable named
@@ -29,7 +29,7 @@ cpu_seconds() {
 }
 
 status=0
-for target in decode_fuzz roundtrip_fuzz; do
+for target in decode_fuzz roundtrip_fuzz smallest_fuzz; do
   corpus="$dir/corpus_$target"
   log="$dir/$target.log"
   mkdir -p "$corpus"
