@@ -137,13 +137,16 @@ inline uint32_t increasingLength(const uint8_t* p, uint32_t limit) {
 }
 
 // The byte, word and increasing fills of formats 0, 1 and 4 at p, each 0 when
-// shorter than its minimum (3, 4 and 3); e is the longest a command may be.
+// shorter than its minimum (3, 4 and 3); e is the longest a command may be,
+// and p has at least three bytes.
 struct LzFills {
     uint32_t byteFill = 0, wordFill = 0, increasing = 0;
 };
 
 inline LzFills measureLzFills(const uint8_t* p, uint32_t e) {
     LzFills c;
+    // Each fill needs one of these; on data without runs none holds.
+    if (p[1] != p[0] && p[2] != p[0] && p[1] != static_cast<uint8_t>(p[0] + 1)) return c;
     if (p[0] == p[1]) {
         uint32_t n = runLength(p, e);
         c.byteFill = n >= 3 ? n : 0;

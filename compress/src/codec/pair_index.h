@@ -125,7 +125,8 @@ class TripleFilter {
     // mayStartBefore for the three bytes at p itself. Asked in order, the
     // answer and the adding of p touch one word.
     bool mayStartBefore(uint32_t p) {
-        if (added_ != p || p >= count_) return mayStartBefore(tripleKey(data_ + p), p);
+        if (p >= count_) return false;  // fewer than three bytes there
+        if (added_ != p) return mayStartBefore(tripleKey(data_ + p), p);
         const uint32_t h = hash(tripleKey(data_ + p));
         uint64_t& word = bits_.get()[h >> 6];
         const uint64_t bit = uint64_t{1} << (h & 63);
