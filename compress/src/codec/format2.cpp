@@ -120,15 +120,19 @@ struct Encoder {
         const bool forward = min3 <= e && seen.mayStartBefore(p);
         const bool reversed = min3 <= e && starts(reversedTriple);
         const bool backward = starts(backTriple);
+        // Each absolute copy is taken only when longer than the relative copy
+        // of its kind, and one not longer decides no other comparison.
+        auto longer = [min4](const Match& relative) { return std::max(min4, relative.length + 1); };
 
         if (forward) {
             keepLongest(pairs, pairs.find(pairKey(target), near, p), data, p, e, min3, 0, c.fr);
             // A relative copy as long as can be stops every other: the
             // absolute one is taken only when longer.
             if (c.fr.length >= e) return;
-            if (min4 <= e)
-                keepLongest(quads, quads.find(quadKey(target), 0, absoluteEnd), data, p, e, min4, 0,
-                            c.fa);
+            const uint32_t minFa = longer(c.fr);
+            if (minFa <= e)
+                keepLongest(quads, quads.find(quadKey(target), 0, absoluteEnd), data, p, e, minFa,
+                            0, c.fa);
         }
         if (!reversed && !backward) return;
         convertUpTo(p + kMaxCommandLength);
@@ -138,11 +142,12 @@ struct Encoder {
             auto inRev = [rev](uint32_t q) { return rev + q; };
             keepLongest(pairs, pairs.find(reversedPair, near, p), target, e, min3, 0, c.rr, inRev,
                         fixed);
-            if (min4 <= e) {
+            const uint32_t minRa = longer(c.rr);
+            if (minRa <= e) {
                 const uint32_t key = reversedTriple | static_cast<uint32_t>(kReversed[target[3]])
                                                           << 24;
-                keepLongest(quads, quads.find(key, 0, absoluteEnd), target, e, min4, 0, c.ra, inRev,
-                            fixed);
+                keepLongest(quads, quads.find(key, 0, absoluteEnd), target, e, minRa, 0, c.ra,
+                            inRev, fixed);
             }
             if (c.rr.length >= e) return;
         }
@@ -155,9 +160,10 @@ struct Encoder {
         const uint32_t nearPair = p > kMaxDistance + 1 ? p - kMaxDistance - 1 : 0;
         backwardLongest(pairs, pairs.find(v1 | v0 << 8, nearPair, p > 0 ? p - 1 : 0), p, e, 1,
                         minBr, c.br);
-        if (min4 <= e && absoluteEnd >= 3)
+        const uint32_t minBa = longer(c.br);
+        if (minBa <= e && absoluteEnd >= 3)
             backwardLongest(quads, quads.find(target[3] | backTriple << 8, 0, absoluteEnd - 3), p,
-                            e, 3, min4, c.ba);
+                            e, 3, minBa, c.ba);
     }
 
     // keepLongest for the backward copies from X = entry + offset (the entry
