@@ -74,8 +74,9 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
                         relativeMin, 0, relative);
         // Absolute and inverted copies need 4 bytes, so a 4-byte key finds them all.
         const uint32_t key = e >= 4 ? quadKey(data + p) : 0;
-        const uint32_t invertedMin = std::max(4u, beatsFills);
-        if (relative.length < e && invertedMin <= e && seen.mayStartBefore(triple ^ 0xFFFFFF, p))
+        // An inverted copy is taken only when longer than the relative one.
+        const uint32_t invertedMin = std::max({4u, beatsFills, relative.length + 1});
+        if (invertedMin <= e && seen.mayStartBefore(triple ^ 0xFFFFFF, p))
             keepLongest(quads, quads.find(~key, 0, p), data, p, e, invertedMin, 0xFF, inverted);
         const uint32_t absoluteMin =
             std::max({4u, beatsFills, relative.length + 2, inverted.length + 1});
