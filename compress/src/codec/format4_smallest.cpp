@@ -34,8 +34,10 @@ std::unique_ptr<T[]> allocate(size_t n) {
 
 // The suffixes of data followed by its bit-inverse, ordered by their first
 // 1024 bytes (equal ones by position). Doubling keeps the rank of every
-// prefix of 2^j bytes, which answers common prefix lengths in 11 steps; the
-// ranks of one suffix lie together, so a step that fails costs no new line.
+// prefix of 2^j bytes, which answers common prefix lengths in as many steps
+// as there are levels; the ranks of one suffix lie together, so a step that
+// fails costs no new line. A short input keeps only the levels that a
+// common prefix within it can use.
 class SuffixOrder {
   public:
     bool build(const uint8_t* data, uint32_t n);
@@ -43,16 +45,18 @@ class SuffixOrder {
     uint32_t place(uint32_t suffix) const { return place_[suffix]; }
     uint32_t suffixAt(uint32_t place) const { return sorted_[place]; }
 
-    // Common prefix of the suffixes a and b, at most cap (cap <= 1024).
+    // Common prefix of the suffixes a and b, at most cap (cap <= 1024). The
+    // callers' caps keep both suffixes inside the two halves, so the ranks
+    // read are always there.
     uint32_t commonPrefix(uint32_t a, uint32_t b, uint32_t cap) const {
         uint32_t len = 0;
-        const uint32_t* ra = ranks_.get() + size_t{a} * kPrefixLevels;
-        const uint32_t* rb = ranks_.get() + size_t{b} * kPrefixLevels;
-        for (int j = kPrefixLevels - 1; j >= 0 && len < cap; --j) {
-            if (a + len < m_ && b + len < m_ && ra[j] == rb[j]) {
+        const uint32_t* ra = ranks_ + size_t{a} * levels_;
+        const uint32_t* rb = ranks_ + size_t{b} * levels_;
+        for (int j = static_cast<int>(levels_) - 1; j >= 0 && len < cap; --j) {
+            if (ra[j] == rb[j]) {
                 len += 1u << j;
-                ra += (size_t{1} << j) * kPrefixLevels;
-                rb += (size_t{1} << j) * kPrefixLevels;
+                ra += (size_t{1} << j) * levels_;
+                rb += (size_t{1} << j) * levels_;
             }
         }
         return len < cap ? len : cap;
@@ -60,27 +64,33 @@ class SuffixOrder {
 
   private:
     uint32_t m_ = 0;
-    std::unique_ptr<uint32_t[]> ranks_, sorted_, place_;
+    uint32_t levels_ = 0;
+    std::unique_ptr<uint32_t[]> memory_;
+    uint32_t *ranks_ = nullptr, *sorted_ = nullptr, *place_ = nullptr;
 };
 
 bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
     m_ = 2 * n;
-    ranks_ = allocate<uint32_t>(size_t{kPrefixLevels} * m_);
-    sorted_ = allocate<uint32_t>(m_);
-    place_ = allocate<uint32_t>(m_);
-    auto count = allocate<uint32_t>(m_ > 256 ? m_ : 256);
-    auto prevRanks = allocate<uint32_t>(m_), curRanks = allocate<uint32_t>(m_);
-    if (!ranks_ || !sorted_ || !place_ || !count || !prevRanks || !curRanks) return false;
-    uint32_t* order = place_.get();  // scratch until the end
-    uint32_t* prev = prevRanks.get();
-    uint32_t* cur = curRanks.get();
+    // Levels 0 .. levels_ - 1 add up to at least the longest common prefix
+    // asked for, min(n, 1024).
+    levels_ = std::bit_width(std::min(n, kMaxCommandLength));
+    const uint32_t countSize = std::max(m_, 256u);
+    memory_ = allocate<uint32_t>(size_t{levels_ + 4} * m_ + countSize);
+    if (!memory_) return false;
+    ranks_ = memory_.get();
+    sorted_ = ranks_ + size_t{levels_} * m_;
+    place_ = sorted_ + m_;
+    uint32_t* order = place_;  // scratch until the end
+    uint32_t* prev = place_ + m_;
+    uint32_t* cur = prev + m_;
+    uint32_t* count = cur + m_;
     auto keep = [&](int j, const uint32_t* r) {
-        for (uint32_t i = 0; i < m_; ++i) ranks_[size_t{i} * kPrefixLevels + j] = r[i];
+        for (uint32_t i = 0; i < m_; ++i) ranks_[size_t{i} * levels_ + j] = r[i];
     };
 
     for (uint32_t i = 0; i < m_; ++i)
         prev[i] = i < n ? data[i] : static_cast<uint8_t>(~data[i - n]);
-    std::fill(count.get(), count.get() + 256, 0u);
+    std::fill(count, count + 256, 0u);
     for (uint32_t i = 0; i < m_; ++i) ++count[prev[i]];
     for (uint32_t v = 0, sum = 0; v < 256; ++v) sum += std::exchange(count[v], sum);
     for (uint32_t i = 0; i < m_; ++i) sorted_[count[prev[i]]++] = i;
@@ -90,6 +100,7 @@ bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
 
     for (int j = 1; j < kPrefixLevels; ++j) {
         if (distinct) {  // longer prefixes order the same
+            if (j >= static_cast<int>(levels_)) break;
             keep(j, prev);
             continue;
         }
@@ -100,7 +111,7 @@ bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
         for (uint32_t s = 0; s < m_; ++s)
             if (sorted_[s] >= k) order[at++] = sorted_[s] - k;
         // Then stably by the first half.
-        std::fill(count.get(), count.get() + ranks, 0u);
+        std::fill(count, count + ranks, 0u);
         for (uint32_t i = 0; i < m_; ++i) ++count[prev[i]];
         for (uint32_t v = 0, sum = 0; v < ranks; ++v) sum += std::exchange(count[v], sum);
         for (uint32_t s = 0; s < m_; ++s) sorted_[count[prev[order[s]]]++] = order[s];
@@ -113,7 +124,7 @@ bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
             if (prev[a] != prev[b] || second(a) != second(b)) ++r;
             cur[b] = r;
         }
-        keep(j, cur);
+        if (j < static_cast<int>(levels_)) keep(j, cur);
         std::swap(prev, cur);
         ranks = r + 1;
         distinct = ranks == m_;
@@ -123,9 +134,18 @@ bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
 }
 
 // A set of places below 2^18 with the nearest member on either side of a
-// place, in three levels of 64-bit words.
+// place, in three levels of 64-bit words that the caller provides zeroed:
+// words(size) of them for places below size.
 class PlaceSet {
   public:
+    static size_t words(uint32_t size) { return (size + 63) / 64 + (size + 4095) / 4096 + 1; }
+
+    void attach(uint64_t* zeroed, uint32_t size) {
+        words0_ = zeroed;
+        words1_ = words0_ + (size + 63) / 64;
+        words2_ = words1_ + (size + 4095) / 4096;
+    }
+
     void insert(uint32_t x) {
         words0_[x >> 6] |= bit(x & 63);
         words1_[x >> 12] |= bit((x >> 6) & 63);
@@ -171,10 +191,10 @@ class PlaceSet {
         return (i << 6) | pick(words0_[i]);
     }
 
-    // Places reach 2 x 65,536: 2048 words, 32 summary words, one top word.
-    uint64_t words0_[2048] = {};
-    uint64_t words1_[32] = {};
-    uint64_t words2_[1] = {};
+    // Places reach 2 x 65,536: up to 2048 words, 32 summary words, one top word.
+    uint64_t* words0_ = nullptr;
+    uint64_t* words1_ = nullptr;
+    uint64_t* words2_ = nullptr;
 };
 
 // The kinds of command, numbered as in the stream.
@@ -219,8 +239,11 @@ void longestIn(const SuffixOrder& order, const PlaceSet& set, uint32_t p, uint32
 bool findCopies(const uint8_t* data, uint32_t n, CopyMatch* matches) {
     SuffixOrder order;
     if (!order.build(data, n)) return false;
-    std::unique_ptr<PlaceSet[]> sets(new (std::nothrow) PlaceSet[4]);
-    if (!sets) return false;
+    const size_t words = PlaceSet::words(2 * n);
+    std::unique_ptr<uint64_t[]> memory(new (std::nothrow) uint64_t[4 * words]());
+    if (!memory) return false;
+    PlaceSet sets[4];
+    for (int i = 0; i < 4; ++i) sets[i].attach(memory.get() + i * words, 2 * n);
     PlaceSet &relative = sets[0], &relativeInverted = sets[1], &absolute = sets[2],
              &absoluteInverted = sets[3];
     for (uint32_t p = 0; p < n; ++p) {
