@@ -25,7 +25,7 @@ namespace {
 constexpr uint32_t kNone = 0xFFFFFFFF;
 constexpr uint32_t kMaxDistance = 255;          // relative copies, commands 6 and 7
 constexpr uint32_t kMaxInvertedRelative = 768;  // command 7 has only long headers
-constexpr int kPrefixLevels = 11;               // prefixes of 1, 2, 4, ..., 1024 bytes
+constexpr uint32_t kPrefixLevels = 11;              // prefixes of 1, 2, 4, ..., 1024 bytes
 
 template <class T>
 std::unique_ptr<T[]> allocate(size_t n) {
@@ -45,19 +45,21 @@ class SuffixOrder {
     uint32_t place(uint32_t suffix) const { return place_[suffix]; }
     uint32_t suffixAt(uint32_t place) const { return sorted_[place]; }
 
-    // Common prefix of the suffixes a and b, at most cap (cap <= 1024). The
-    // callers' caps keep both suffixes inside the two halves, so the ranks
-    // read are always there.
+    // Common prefix of the suffixes a and b, at most cap (1 <= cap <= 1024):
+    // up the levels while the prefixes agree, then down from the longest
+    // that does. The callers' caps keep both suffixes inside the two halves,
+    // so the ranks read are always there.
     uint32_t commonPrefix(uint32_t a, uint32_t b, uint32_t cap) const {
-        uint32_t len = 0;
         const uint32_t* ra = ranks_ + size_t{a} * levels_;
         const uint32_t* rb = ranks_ + size_t{b} * levels_;
-        for (int j = static_cast<int>(levels_) - 1; j >= 0 && len < cap; --j) {
-            if (ra[j] == rb[j]) {
-                len += 1u << j;
-                ra += (size_t{1} << j) * levels_;
-                rb += (size_t{1} << j) * levels_;
-            }
+        if (ra[0] != rb[0]) return 0;
+        uint32_t j = 0;
+        while (j + 1 < levels_ && (1u << j) < cap && ra[j + 1] == rb[j + 1]) ++j;
+        uint32_t len = 1u << j;
+        while (j-- > 0 && len < cap) {
+            const uint32_t* na = ranks_ + (size_t{a} + len) * levels_;
+            const uint32_t* nb = ranks_ + (size_t{b} + len) * levels_;
+            if (na[j] == nb[j]) len += 1u << j;
         }
         return len < cap ? len : cap;
     }
@@ -74,62 +76,71 @@ bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
     // Levels 0 .. levels_ - 1 add up to at least the longest common prefix
     // asked for, min(n, 1024).
     levels_ = std::bit_width(std::min(n, kMaxCommandLength));
-    const uint32_t countSize = std::max(m_, 256u);
-    memory_ = allocate<uint32_t>(size_t{levels_ + 4} * m_ + countSize);
+    memory_ = allocate<uint32_t>(size_t{levels_ + 4} * m_ + std::max(m_, 256u));
     if (!memory_) return false;
     ranks_ = memory_.get();
-    sorted_ = ranks_ + size_t{levels_} * m_;
-    place_ = sorted_ + m_;
-    uint32_t* order = place_;  // scratch until the end
-    uint32_t* prev = place_ + m_;
+    uint32_t* sorted = ranks_ + size_t{levels_} * m_;
+    uint32_t* other = sorted + m_;  // the next order, and at the end the places
+    uint32_t* prev = other + m_;
     uint32_t* cur = prev + m_;
-    uint32_t* count = cur + m_;
-    auto keep = [&](int j, const uint32_t* r) {
+    // Where each rank's group starts in sorted; the next pass fills the
+    // groups from there.
+    uint32_t* start = cur + m_;
+    auto keep = [&](uint32_t j, const uint32_t* r) {
         for (uint32_t i = 0; i < m_; ++i) ranks_[size_t{i} * levels_ + j] = r[i];
     };
 
-    for (uint32_t i = 0; i < m_; ++i)
-        prev[i] = i < n ? data[i] : static_cast<uint8_t>(~data[i - n]);
-    std::fill(count, count + 256, 0u);
-    for (uint32_t i = 0; i < m_; ++i) ++count[prev[i]];
-    for (uint32_t v = 0, sum = 0; v < 256; ++v) sum += std::exchange(count[v], sum);
-    for (uint32_t i = 0; i < m_; ++i) sorted_[count[prev[i]]++] = i;
+    auto byte = [&](uint32_t i) { return i < n ? data[i] : static_cast<uint8_t>(~data[i - n]); };
+    std::fill(start, start + 256, 0u);
+    for (uint32_t i = 0; i < m_; ++i) ++start[byte(i)];
+    for (uint32_t v = 0, sum = 0; v < 256; ++v) sum += std::exchange(start[v], sum);
+    for (uint32_t i = 0; i < m_; ++i) sorted[start[byte(i)]++] = i;
+    // Ranks are numbered densely, so that groups start where their rank says.
+    uint32_t r = 0;
+    start[0] = 0;
+    for (uint32_t s = 0; s < m_; ++s) {
+        if (s && byte(sorted[s]) != byte(sorted[s - 1])) start[++r] = s;
+        prev[sorted[s]] = r;
+    }
     keep(0, prev);
-    uint32_t ranks = 256;  // rank values lie below this
-    bool distinct = false;
+    bool distinct = r + 1 == m_;
 
-    for (int j = 1; j < kPrefixLevels; ++j) {
+    for (uint32_t j = 1; j < kPrefixLevels; ++j) {
         if (distinct) {  // longer prefixes order the same
-            if (j >= static_cast<int>(levels_)) break;
+            if (j >= levels_) break;
             keep(j, prev);
             continue;
         }
+        // Stably by the first half, taking the suffixes by their second
+        // half: those too short for one come first.
         const uint32_t k = 1u << (j - 1);
-        // By the second half first: suffixes too short for one come first.
-        uint32_t at = 0;
-        for (uint32_t i = m_ > k ? m_ - k : 0; i < m_; ++i) order[at++] = i;
+        auto place = [&](uint32_t i) { other[start[prev[i]]++] = i; };
+        for (uint32_t i = m_ > k ? m_ - k : 0; i < m_; ++i) place(i);
         for (uint32_t s = 0; s < m_; ++s)
-            if (sorted_[s] >= k) order[at++] = sorted_[s] - k;
-        // Then stably by the first half.
-        std::fill(count, count + ranks, 0u);
-        for (uint32_t i = 0; i < m_; ++i) ++count[prev[i]];
-        for (uint32_t v = 0, sum = 0; v < ranks; ++v) sum += std::exchange(count[v], sum);
-        for (uint32_t s = 0; s < m_; ++s) sorted_[count[prev[order[s]]]++] = order[s];
+            if (sorted[s] >= k) place(sorted[s] - k);
+        std::swap(sorted, other);
 
         auto second = [&](uint32_t i) { return i + k < m_ ? prev[i + k] + 1 : 0; };
-        uint32_t r = 0;
-        cur[sorted_[0]] = 0;
-        for (uint32_t s = 1; s < m_; ++s) {
-            const uint32_t a = sorted_[s - 1], b = sorted_[s];
-            if (prev[a] != prev[b] || second(a) != second(b)) ++r;
+        r = 0;
+        start[0] = 0;
+        uint32_t firstHalf = prev[sorted[0]], secondHalf = second(sorted[0]);
+        for (uint32_t s = 0; s < m_; ++s) {
+            const uint32_t b = sorted[s];
+            const uint32_t f = prev[b], g = second(b);
+            if (f != firstHalf || g != secondHalf) {
+                start[++r] = s;
+                firstHalf = f;
+                secondHalf = g;
+            }
             cur[b] = r;
         }
-        if (j < static_cast<int>(levels_)) keep(j, cur);
+        if (j < levels_) keep(j, cur);
         std::swap(prev, cur);
-        ranks = r + 1;
-        distinct = ranks == m_;
+        distinct = r + 1 == m_;
     }
-    for (uint32_t s = 0; s < m_; ++s) order[sorted_[s]] = s;
+    for (uint32_t s = 0; s < m_; ++s) other[sorted[s]] = s;
+    sorted_ = sorted;
+    place_ = other;
     return true;
 }
 
@@ -248,21 +259,27 @@ bool findCopies(const uint8_t* data, uint32_t n, CopyMatch* matches) {
              &absoluteInverted = sets[3];
     for (uint32_t p = 0; p < n; ++p) {
         if (p >= 1) {
-            relative.insert(order.place(p - 1));
             absolute.insert(order.place(p - 1));
-            relativeInverted.insert(order.place(n + p - 1));
             absoluteInverted.insert(order.place(n + p - 1));
         }
+        // The relative sources are some of the absolute ones: when the best
+        // absolute source lies within reach, or there is none, it is the best
+        // relative one. So the relative sets serve only from the first
+        // position that has a source out of reach.
         if (p > kMaxDistance) {
-            relative.erase(order.place(p - kMaxDistance - 1));
-            relativeInverted.erase(order.place(n + p - kMaxDistance - 1));
+            for (uint32_t s = p == kMaxDistance + 1 ? 1 : p - 1; s < p; ++s) {
+                relative.insert(order.place(s));
+                relativeInverted.insert(order.place(n + s));
+            }
+            if (p > kMaxDistance + 1) {
+                relative.erase(order.place(p - kMaxDistance - 1));
+                relativeInverted.erase(order.place(n + p - kMaxDistance - 1));
+            }
         }
         const uint32_t e = std::min(n - p, kMaxCommandLength);
         CopyMatch& c = matches[p];
-        // The relative sources are some of the absolute ones: when the best
-        // absolute source lies within reach, it is the best relative one.
         longestIn(order, absolute, p, 0, e, c.length[2], c.source[2]);
-        if (c.length[2] && p - c.source[2] <= kMaxDistance) {
+        if (c.length[2] == 0 || p - c.source[2] <= kMaxDistance) {
             c.length[0] = c.length[2];
             c.source[0] = c.source[2];
         } else {
@@ -270,7 +287,7 @@ bool findCopies(const uint8_t* data, uint32_t n, CopyMatch* matches) {
         }
         longestIn(order, absoluteInverted, p, n, e, c.length[3], c.source[3]);
         const uint32_t ei = std::min(e, kMaxInvertedRelative);
-        if (c.length[3] && p - c.source[3] <= kMaxDistance) {
+        if (c.length[3] == 0 || p - c.source[3] <= kMaxDistance) {
             c.length[1] = std::min<uint32_t>(c.length[3], ei);
             c.source[1] = c.source[3];
         } else {
