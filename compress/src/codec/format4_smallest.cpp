@@ -301,24 +301,23 @@ bool findCopies(const uint8_t* data, uint32_t n, CopyMatch* matches) {
 // the end backwards: level j holds the minimum of 2^j keys from each index.
 class BackwardMinima {
   public:
-    static constexpr int kLevels = 10;  // windows up to 1024 positions
-
-    bool allocate(uint32_t count) {
+    // Windows of up to longest positions.
+    bool allocate(uint32_t count, uint32_t longest) {
         count_ = count;
-        keys_ = zarni::codec::allocate<uint64_t>(size_t{kLevels} * count);
+        levels_ = std::bit_width(longest);
+        keys_ = zarni::codec::allocate<uint64_t>(size_t{levels_} * count);
         return keys_ != nullptr;
     }
 
     void set(uint32_t i, uint64_t key) {
         keys_[i] = key;
-        for (int j = 1; j < kLevels && i + (1u << j) <= count_; ++j) {
-            const uint64_t* lower = keys_.get() + static_cast<size_t>(j - 1) * count_;
-            keys_[static_cast<size_t>(j) * count_ + i] =
-                std::min(lower[i], lower[i + (1u << (j - 1))]);
+        for (uint32_t j = 1; j < levels_ && i + (1u << j) <= count_; ++j) {
+            const uint64_t* lower = keys_.get() + size_t{j - 1} * count_;
+            keys_[size_t{j} * count_ + i] = std::min(lower[i], lower[i + (1u << (j - 1))]);
         }
     }
 
-    // Minimum of the keys at first .. last (last - first < 1024).
+    // Minimum of the keys at first .. last.
     uint64_t min(uint32_t first, uint32_t last) const {
         const int j = std::bit_width(last - first + 1) - 1;
         const uint64_t* k = keys_.get() + static_cast<size_t>(j) * count_;
@@ -327,6 +326,7 @@ class BackwardMinima {
 
   private:
     uint32_t count_ = 0;
+    uint32_t levels_ = 0;
     std::unique_ptr<uint64_t[]> keys_;
 };
 
@@ -395,7 +395,9 @@ void encodeFormat4Smallest(EncoderFrame& f, uint8_t* data, uint32_t size) {
     // whose cost grows with their length).
     BackwardMinima commands, literals;
     std::unique_ptr<uint32_t[]> chosen = allocate<uint32_t>(n);
-    if (!chosen || !commands.allocate(n + 1) || !literals.allocate(n + 1)) {
+    // The longest window: a long command's lengths past its first 32.
+    const uint32_t longest = std::min(n, kMaxCommandLength - 32);
+    if (!chosen || !commands.allocate(n + 1, longest) || !literals.allocate(n + 1, longest)) {
         f.go = false;
         return;
     }
@@ -414,9 +416,12 @@ void encodeFormat4Smallest(EncoderFrame& f, uint8_t* data, uint32_t size) {
 
         Choice best;
         // A command of any length 1 .. most, costing shortCost up to 32 bytes
-        // and longCost beyond.
-        auto consider = [&](Kind kind, uint32_t most, uint32_t shortCost, uint32_t longCost) {
-            if (most == 0) return;
+        // and longCost beyond. Up to covered bytes a kind already weighed
+        // costs no more at every length and wins at equal cost, so only
+        // longer commands can win.
+        auto consider = [&](Kind kind, uint32_t most, uint32_t shortCost, uint32_t longCost,
+                            uint32_t covered) {
+            if (most <= covered) return;
             const uint64_t a = commands.min(p + 1, p + std::min(most, 32u));
             Choice c{keyCost(a) + shortCost, keyIndex(a) - p, preference(kind), kind};
             if (most > 32) {
@@ -427,13 +432,19 @@ void encodeFormat4Smallest(EncoderFrame& f, uint8_t* data, uint32_t size) {
             if (c.beats(best)) best = c;
         };
         const CopyMatch& m = matches[p];
-        consider(kRelative, m.length[0], 2, 3);
-        consider(kRelativeInverted, m.length[1], 3, 3);
-        consider(kAbsolute, m.length[2], 3, 4);
-        consider(kAbsoluteInverted, m.length[3], 3, 4);
-        consider(kByteFill, std::min(run, e), 2, 3);
-        consider(kIncreasingFill, increasing > 1 ? std::min(increasing, e) : 0, 2, 3);
-        consider(kWordFill, left > 1 && d[0] != d[1] ? std::min(alternating, e) : 0, 3, 4);
+        const uint32_t relative = m.length[0], relativeInverted = m.length[1],
+                       absolute = m.length[2], absoluteInverted = m.length[3];
+        const uint32_t bytes = std::min(run, e), steps = increasing > 1 ? std::min(increasing, e) : 0,
+                       words = left > 1 && d[0] != d[1] ? std::min(alternating, e) : 0;
+        consider(kRelative, relative, 2, 3, 0);
+        consider(kRelativeInverted, relativeInverted, 3, 3, relative);
+        consider(kAbsolute, absolute, 3, 4, std::max(relative, relativeInverted));
+        consider(kAbsoluteInverted, absoluteInverted, 3, 4,
+                 std::max({relative, relativeInverted, absolute}));
+        consider(kByteFill, bytes, 2, 3, relative);
+        consider(kIncreasingFill, steps, 2, 3, std::max(relative, bytes));
+        consider(kWordFill, words, 3, 4,
+                 std::max({relative, relativeInverted, absolute, absoluteInverted, bytes, steps}));
 
         // Literal runs: header plus length; a run's own cost is key - p.
         const uint64_t a = literals.min(p + 1, p + std::min(e, 32u));
