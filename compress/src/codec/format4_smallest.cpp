@@ -25,7 +25,7 @@ namespace {
 constexpr uint32_t kNone = 0xFFFFFFFF;
 constexpr uint32_t kMaxDistance = 255;          // relative copies, commands 6 and 7
 constexpr uint32_t kMaxInvertedRelative = 768;  // command 7 has only long headers
-constexpr uint32_t kPrefixLevels = 11;              // prefixes of 1, 2, 4, ..., 1024 bytes
+constexpr uint32_t kPrefixLevels = 11;          // prefixes of 1, 2, 4, ..., 1024 bytes
 
 template <class T>
 std::unique_ptr<T[]> allocate(size_t n) {
@@ -50,15 +50,15 @@ class SuffixOrder {
     // that does. The callers' caps keep both suffixes inside the two halves,
     // so the ranks read are always there.
     uint32_t commonPrefix(uint32_t a, uint32_t b, uint32_t cap) const {
-        const uint32_t* ra = ranks_ + size_t{a} * levels_;
-        const uint32_t* rb = ranks_ + size_t{b} * levels_;
+        const uint32_t* ra = ranks_ + size_t{a} * stride_;
+        const uint32_t* rb = ranks_ + size_t{b} * stride_;
         if (ra[0] != rb[0]) return 0;
         uint32_t j = 0;
         while (j + 1 < levels_ && (1u << j) < cap && ra[j + 1] == rb[j + 1]) ++j;
         uint32_t len = 1u << j;
         while (j-- > 0 && len < cap) {
-            const uint32_t* na = ranks_ + (size_t{a} + len) * levels_;
-            const uint32_t* nb = ranks_ + (size_t{b} + len) * levels_;
+            const uint32_t* na = ranks_ + (size_t{a} + len) * stride_;
+            const uint32_t* nb = ranks_ + (size_t{b} + len) * stride_;
             if (na[j] == nb[j]) len += 1u << j;
         }
         return len < cap ? len : cap;
@@ -66,29 +66,27 @@ class SuffixOrder {
 
   private:
     uint32_t m_ = 0;
-    uint32_t levels_ = 0;
+    uint32_t stride_ = 0;  // levels room is kept for
+    uint32_t levels_ = 0;  // levels filled: up to the first whose ranks all differ
     std::unique_ptr<uint32_t[]> memory_;
     uint32_t *ranks_ = nullptr, *sorted_ = nullptr, *place_ = nullptr;
 };
 
 bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
     m_ = 2 * n;
-    // Levels 0 .. levels_ - 1 add up to at least the longest common prefix
+    // Levels 0 .. stride_ - 1 add up to at least the longest common prefix
     // asked for, min(n, 1024).
-    levels_ = std::bit_width(std::min(n, kMaxCommandLength));
-    memory_ = allocate<uint32_t>(size_t{levels_ + 4} * m_ + std::max(m_, 256u));
+    stride_ = std::bit_width(std::min(n, kMaxCommandLength));
+    memory_ = allocate<uint32_t>(size_t{stride_ + 4} * m_ + std::max(m_, 256u));
     if (!memory_) return false;
     ranks_ = memory_.get();
-    uint32_t* sorted = ranks_ + size_t{levels_} * m_;
+    uint32_t* sorted = ranks_ + size_t{stride_} * m_;
     uint32_t* other = sorted + m_;  // the next order, and at the end the places
     uint32_t* prev = other + m_;
     uint32_t* cur = prev + m_;
     // Where each rank's group starts in sorted; the next pass fills the
     // groups from there.
     uint32_t* start = cur + m_;
-    auto keep = [&](uint32_t j, const uint32_t* r) {
-        for (uint32_t i = 0; i < m_; ++i) ranks_[size_t{i} * levels_ + j] = r[i];
-    };
 
     auto byte = [&](uint32_t i) { return i < n ? data[i] : static_cast<uint8_t>(~data[i - n]); };
     std::fill(start, start + 256, 0u);
@@ -101,16 +99,13 @@ bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
     for (uint32_t s = 0; s < m_; ++s) {
         if (s && byte(sorted[s]) != byte(sorted[s - 1])) start[++r] = s;
         prev[sorted[s]] = r;
+        ranks_[size_t{sorted[s]} * stride_] = r;
     }
-    keep(0, prev);
-    bool distinct = r + 1 == m_;
+    levels_ = 1;
 
-    for (uint32_t j = 1; j < kPrefixLevels; ++j) {
-        if (distinct) {  // longer prefixes order the same
-            if (j >= levels_) break;
-            keep(j, prev);
-            continue;
-        }
+    // Once all ranks differ, longer prefixes order the same and no two
+    // suffixes share more.
+    for (uint32_t j = 1; j < kPrefixLevels && r + 1 < m_; ++j) {
         // Stably by the first half, taking the suffixes by their second
         // half: those too short for one come first.
         const uint32_t k = 1u << (j - 1);
@@ -121,6 +116,7 @@ bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
         std::swap(sorted, other);
 
         auto second = [&](uint32_t i) { return i + k < m_ ? prev[i + k] + 1 : 0; };
+        uint32_t* level = j < stride_ ? ranks_ + j : nullptr;
         r = 0;
         start[0] = 0;
         uint32_t firstHalf = prev[sorted[0]], secondHalf = second(sorted[0]);
@@ -133,10 +129,10 @@ bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
                 secondHalf = g;
             }
             cur[b] = r;
+            if (level) level[size_t{b} * stride_] = r;
         }
-        if (j < levels_) keep(j, cur);
+        if (level) levels_ = j + 1;
         std::swap(prev, cur);
-        distinct = r + 1 == m_;
     }
     for (uint32_t s = 0; s < m_; ++s) other[sorted[s]] = s;
     sorted_ = sorted;
@@ -310,10 +306,12 @@ class BackwardMinima {
     }
 
     void set(uint32_t i, uint64_t key) {
-        keys_[i] = key;
+        uint64_t* k = keys_.get() + i;
+        *k = key;
         for (uint32_t j = 1; j < levels_ && i + (1u << j) <= count_; ++j) {
-            const uint64_t* lower = keys_.get() + size_t{j - 1} * count_;
-            keys_[size_t{j} * count_ + i] = std::min(lower[i], lower[i + (1u << (j - 1))]);
+            key = std::min(key, k[1u << (j - 1)]);
+            k += count_;
+            *k = key;
         }
     }
 
@@ -434,7 +432,8 @@ void encodeFormat4Smallest(EncoderFrame& f, uint8_t* data, uint32_t size) {
         const CopyMatch& m = matches[p];
         const uint32_t relative = m.length[0], relativeInverted = m.length[1],
                        absolute = m.length[2], absoluteInverted = m.length[3];
-        const uint32_t bytes = std::min(run, e), steps = increasing > 1 ? std::min(increasing, e) : 0,
+        const uint32_t bytes = std::min(run, e),
+                       steps = increasing > 1 ? std::min(increasing, e) : 0,
                        words = left > 1 && d[0] != d[1] ? std::min(alternating, e) : 0;
         consider(kRelative, relative, 2, 3, 0);
         consider(kRelativeInverted, relativeInverted, 3, 3, relative);
