@@ -34,10 +34,10 @@ std::unique_ptr<T[]> allocate(size_t n) {
 
 // The suffixes of data followed by its bit-inverse, ordered by their first
 // 1024 bytes (equal ones by position). Doubling keeps the rank of every
-// prefix of 2^j bytes, which answers common prefix lengths in as many steps
-// as there are levels; the ranks of one suffix lie together, so a step that
-// fails costs no new line. A short input keeps only the levels that a
-// common prefix within it can use.
+// prefix of 2^j bytes, which answers common prefix lengths in a few steps
+// per level; the ranks of one suffix lie together, so climbing them costs no
+// new line. A short input keeps only the levels that a common prefix within
+// it can use.
 class SuffixOrder {
   public:
     bool build(const uint8_t* data, uint32_t n);
