@@ -88,18 +88,22 @@ bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
     // groups from there.
     uint32_t* start = cur + m_;
 
-    auto byte = [&](uint32_t i) { return i < n ? data[i] : static_cast<uint8_t>(~data[i - n]); };
+    for (uint32_t i = 0; i < n; ++i) {
+        cur[i] = data[i];
+        cur[n + i] = static_cast<uint8_t>(~data[i]);
+    }
     std::fill(start, start + 256, 0u);
-    for (uint32_t i = 0; i < m_; ++i) ++start[byte(i)];
+    for (uint32_t i = 0; i < m_; ++i) ++start[cur[i]];
     for (uint32_t v = 0, sum = 0; v < 256; ++v) sum += std::exchange(start[v], sum);
-    for (uint32_t i = 0; i < m_; ++i) sorted[start[byte(i)]++] = i;
+    for (uint32_t i = 0; i < m_; ++i) sorted[start[cur[i]]++] = i;
     // Ranks are numbered densely, so that groups start where their rank says.
     uint32_t r = 0;
     start[0] = 0;
     for (uint32_t s = 0; s < m_; ++s) {
-        if (s && byte(sorted[s]) != byte(sorted[s - 1])) start[++r] = s;
-        prev[sorted[s]] = r;
-        ranks_[size_t{sorted[s]} * stride_] = r;
+        const uint32_t b = sorted[s];
+        if (s && cur[b] != cur[sorted[s - 1]]) start[++r] = s;
+        prev[b] = r;
+        ranks_[size_t{b} * stride_] = r;
     }
     levels_ = 1;
 
@@ -109,10 +113,11 @@ bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
         // Stably by the first half, taking the suffixes by their second
         // half: those too short for one come first.
         const uint32_t k = 1u << (j - 1);
-        auto place = [&](uint32_t i) { other[start[prev[i]]++] = i; };
-        for (uint32_t i = m_ > k ? m_ - k : 0; i < m_; ++i) place(i);
-        for (uint32_t s = 0; s < m_; ++s)
-            if (sorted[s] >= k) place(sorted[s] - k);
+        for (uint32_t i = m_ > k ? m_ - k : 0; i < m_; ++i) other[start[prev[i]]++] = i;
+        for (uint32_t s = 0; s < m_; ++s) {
+            const uint32_t i = sorted[s] - k;
+            if (sorted[s] >= k) other[start[prev[i]]++] = i;
+        }
         std::swap(sorted, other);
 
         auto second = [&](uint32_t i) { return i + k < m_ ? prev[i + k] + 1 : 0; };
