@@ -25,7 +25,7 @@ namespace {
 constexpr uint32_t kNone = 0xFFFFFFFF;
 constexpr uint32_t kMaxDistance = 255;          // relative copies, commands 6 and 7
 constexpr uint32_t kMaxInvertedRelative = 768;  // command 7 has only long headers
-constexpr int kPrefixLevels = 11;               // prefixes of 1, 2, 4, ..., 1024 bytes
+constexpr uint32_t kPrefixLevels = 11;          // prefixes of 1, 2, 4, ..., 1024 bytes
 
 template <class T>
 std::unique_ptr<T[]> allocate(size_t n) {
@@ -34,8 +34,10 @@ std::unique_ptr<T[]> allocate(size_t n) {
 
 // The suffixes of data followed by its bit-inverse, ordered by their first
 // 1024 bytes (equal ones by position). Doubling keeps the rank of every
-// prefix of 2^j bytes, which answers common prefix lengths in 11 steps; the
-// ranks of one suffix lie together, so a step that fails costs no new line.
+// prefix of 2^j bytes, which answers common prefix lengths in a few steps
+// per level; the ranks of one suffix lie together, so climbing them costs no
+// new line. A short input keeps only the levels that a common prefix within
+// it can use.
 class SuffixOrder {
   public:
     bool build(const uint8_t* data, uint32_t n);
@@ -43,89 +45,119 @@ class SuffixOrder {
     uint32_t place(uint32_t suffix) const { return place_[suffix]; }
     uint32_t suffixAt(uint32_t place) const { return sorted_[place]; }
 
-    // Common prefix of the suffixes a and b, at most cap (cap <= 1024).
+    // Common prefix of the suffixes a and b, at most cap (1 <= cap <= 1024):
+    // up the levels while the prefixes agree, then down from the longest
+    // that does. The callers' caps keep both suffixes inside the two halves,
+    // so the ranks read are always there.
     uint32_t commonPrefix(uint32_t a, uint32_t b, uint32_t cap) const {
-        uint32_t len = 0;
-        const uint32_t* ra = ranks_.get() + size_t{a} * kPrefixLevels;
-        const uint32_t* rb = ranks_.get() + size_t{b} * kPrefixLevels;
-        for (int j = kPrefixLevels - 1; j >= 0 && len < cap; --j) {
-            if (a + len < m_ && b + len < m_ && ra[j] == rb[j]) {
-                len += 1u << j;
-                ra += (size_t{1} << j) * kPrefixLevels;
-                rb += (size_t{1} << j) * kPrefixLevels;
-            }
+        const uint32_t* ra = ranks_ + size_t{a} * stride_;
+        const uint32_t* rb = ranks_ + size_t{b} * stride_;
+        if (ra[0] != rb[0]) return 0;
+        uint32_t j = 0;
+        while (j + 1 < levels_ && (1u << j) < cap && ra[j + 1] == rb[j + 1]) ++j;
+        uint32_t len = 1u << j;
+        while (j-- > 0 && len < cap) {
+            const uint32_t* na = ranks_ + (size_t{a} + len) * stride_;
+            const uint32_t* nb = ranks_ + (size_t{b} + len) * stride_;
+            if (na[j] == nb[j]) len += 1u << j;
         }
         return len < cap ? len : cap;
     }
 
   private:
     uint32_t m_ = 0;
-    std::unique_ptr<uint32_t[]> ranks_, sorted_, place_;
+    uint32_t stride_ = 0;  // levels room is kept for
+    uint32_t levels_ = 0;  // levels filled: up to the first whose ranks all differ
+    std::unique_ptr<uint32_t[]> memory_;
+    uint32_t *ranks_ = nullptr, *sorted_ = nullptr, *place_ = nullptr;
 };
 
 bool SuffixOrder::build(const uint8_t* data, uint32_t n) {
     m_ = 2 * n;
-    ranks_ = allocate<uint32_t>(size_t{kPrefixLevels} * m_);
-    sorted_ = allocate<uint32_t>(m_);
-    place_ = allocate<uint32_t>(m_);
-    auto count = allocate<uint32_t>(m_ > 256 ? m_ : 256);
-    auto prevRanks = allocate<uint32_t>(m_), curRanks = allocate<uint32_t>(m_);
-    if (!ranks_ || !sorted_ || !place_ || !count || !prevRanks || !curRanks) return false;
-    uint32_t* order = place_.get();  // scratch until the end
-    uint32_t* prev = prevRanks.get();
-    uint32_t* cur = curRanks.get();
-    auto keep = [&](int j, const uint32_t* r) {
-        for (uint32_t i = 0; i < m_; ++i) ranks_[size_t{i} * kPrefixLevels + j] = r[i];
-    };
+    // Levels 0 .. stride_ - 1 add up to at least the longest common prefix
+    // asked for, min(n, 1024).
+    stride_ = std::bit_width(std::min(n, kMaxCommandLength));
+    memory_ = allocate<uint32_t>(size_t{stride_ + 4} * m_ + std::max(m_, 256u));
+    if (!memory_) return false;
+    ranks_ = memory_.get();
+    uint32_t* sorted = ranks_ + size_t{stride_} * m_;
+    uint32_t* other = sorted + m_;  // the next order, and at the end the places
+    uint32_t* prev = other + m_;
+    uint32_t* cur = prev + m_;
+    // Where each rank's group starts in sorted; the next pass fills the
+    // groups from there.
+    uint32_t* start = cur + m_;
 
-    for (uint32_t i = 0; i < m_; ++i)
-        prev[i] = i < n ? data[i] : static_cast<uint8_t>(~data[i - n]);
-    std::fill(count.get(), count.get() + 256, 0u);
-    for (uint32_t i = 0; i < m_; ++i) ++count[prev[i]];
-    for (uint32_t v = 0, sum = 0; v < 256; ++v) sum += std::exchange(count[v], sum);
-    for (uint32_t i = 0; i < m_; ++i) sorted_[count[prev[i]]++] = i;
-    keep(0, prev);
-    uint32_t ranks = 256;  // rank values lie below this
-    bool distinct = false;
+    for (uint32_t i = 0; i < n; ++i) {
+        cur[i] = data[i];
+        cur[n + i] = static_cast<uint8_t>(~data[i]);
+    }
+    std::fill(start, start + 256, 0u);
+    for (uint32_t i = 0; i < m_; ++i) ++start[cur[i]];
+    for (uint32_t v = 0, sum = 0; v < 256; ++v) sum += std::exchange(start[v], sum);
+    for (uint32_t i = 0; i < m_; ++i) sorted[start[cur[i]]++] = i;
+    // Ranks are numbered densely, so that groups start where their rank says.
+    uint32_t r = 0;
+    start[0] = 0;
+    for (uint32_t s = 0; s < m_; ++s) {
+        const uint32_t b = sorted[s];
+        if (s && cur[b] != cur[sorted[s - 1]]) start[++r] = s;
+        prev[b] = r;
+        ranks_[size_t{b} * stride_] = r;
+    }
+    levels_ = 1;
 
-    for (int j = 1; j < kPrefixLevels; ++j) {
-        if (distinct) {  // longer prefixes order the same
-            keep(j, prev);
-            continue;
-        }
+    // Once all ranks differ, longer prefixes order the same and no two
+    // suffixes share more.
+    for (uint32_t j = 1; j < kPrefixLevels && r + 1 < m_; ++j) {
+        // Stably by the first half, taking the suffixes by their second
+        // half: those too short for one come first.
         const uint32_t k = 1u << (j - 1);
-        // By the second half first: suffixes too short for one come first.
-        uint32_t at = 0;
-        for (uint32_t i = m_ > k ? m_ - k : 0; i < m_; ++i) order[at++] = i;
-        for (uint32_t s = 0; s < m_; ++s)
-            if (sorted_[s] >= k) order[at++] = sorted_[s] - k;
-        // Then stably by the first half.
-        std::fill(count.get(), count.get() + ranks, 0u);
-        for (uint32_t i = 0; i < m_; ++i) ++count[prev[i]];
-        for (uint32_t v = 0, sum = 0; v < ranks; ++v) sum += std::exchange(count[v], sum);
-        for (uint32_t s = 0; s < m_; ++s) sorted_[count[prev[order[s]]]++] = order[s];
+        for (uint32_t i = m_ > k ? m_ - k : 0; i < m_; ++i) other[start[prev[i]]++] = i;
+        for (uint32_t s = 0; s < m_; ++s) {
+            const uint32_t i = sorted[s] - k;
+            if (sorted[s] >= k) other[start[prev[i]]++] = i;
+        }
+        std::swap(sorted, other);
 
         auto second = [&](uint32_t i) { return i + k < m_ ? prev[i + k] + 1 : 0; };
-        uint32_t r = 0;
-        cur[sorted_[0]] = 0;
-        for (uint32_t s = 1; s < m_; ++s) {
-            const uint32_t a = sorted_[s - 1], b = sorted_[s];
-            if (prev[a] != prev[b] || second(a) != second(b)) ++r;
+        uint32_t* level = j < stride_ ? ranks_ + j : nullptr;
+        r = 0;
+        start[0] = 0;
+        uint32_t firstHalf = prev[sorted[0]], secondHalf = second(sorted[0]);
+        for (uint32_t s = 0; s < m_; ++s) {
+            const uint32_t b = sorted[s];
+            const uint32_t f = prev[b], g = second(b);
+            if (f != firstHalf || g != secondHalf) {
+                start[++r] = s;
+                firstHalf = f;
+                secondHalf = g;
+            }
             cur[b] = r;
+            if (level) level[size_t{b} * stride_] = r;
         }
-        keep(j, cur);
+        if (level) levels_ = j + 1;
         std::swap(prev, cur);
-        ranks = r + 1;
-        distinct = ranks == m_;
     }
-    for (uint32_t s = 0; s < m_; ++s) order[sorted_[s]] = s;
+    for (uint32_t s = 0; s < m_; ++s) other[sorted[s]] = s;
+    sorted_ = sorted;
+    place_ = other;
     return true;
 }
 
 // A set of places below 2^18 with the nearest member on either side of a
-// place, in three levels of 64-bit words.
+// place, in three levels of 64-bit words that the caller provides zeroed:
+// words(size) of them for places below size.
 class PlaceSet {
   public:
+    static size_t words(uint32_t size) { return (size + 63) / 64 + (size + 4095) / 4096 + 1; }
+
+    void attach(uint64_t* zeroed, uint32_t size) {
+        words0_ = zeroed;
+        words1_ = words0_ + (size + 63) / 64;
+        words2_ = words1_ + (size + 4095) / 4096;
+    }
+
     void insert(uint32_t x) {
         words0_[x >> 6] |= bit(x & 63);
         words1_[x >> 12] |= bit((x >> 6) & 63);
@@ -171,10 +203,10 @@ class PlaceSet {
         return (i << 6) | pick(words0_[i]);
     }
 
-    // Places reach 2 x 65,536: 2048 words, 32 summary words, one top word.
-    uint64_t words0_[2048] = {};
-    uint64_t words1_[32] = {};
-    uint64_t words2_[1] = {};
+    // Places reach 2 x 65,536: up to 2048 words, 32 summary words, one top word.
+    uint64_t* words0_ = nullptr;
+    uint64_t* words1_ = nullptr;
+    uint64_t* words2_ = nullptr;
 };
 
 // The kinds of command, numbered as in the stream.
@@ -219,27 +251,36 @@ void longestIn(const SuffixOrder& order, const PlaceSet& set, uint32_t p, uint32
 bool findCopies(const uint8_t* data, uint32_t n, CopyMatch* matches) {
     SuffixOrder order;
     if (!order.build(data, n)) return false;
-    std::unique_ptr<PlaceSet[]> sets(new (std::nothrow) PlaceSet[4]);
-    if (!sets) return false;
+    const size_t words = PlaceSet::words(2 * n);
+    std::unique_ptr<uint64_t[]> memory(new (std::nothrow) uint64_t[4 * words]());
+    if (!memory) return false;
+    PlaceSet sets[4];
+    for (int i = 0; i < 4; ++i) sets[i].attach(memory.get() + i * words, 2 * n);
     PlaceSet &relative = sets[0], &relativeInverted = sets[1], &absolute = sets[2],
              &absoluteInverted = sets[3];
     for (uint32_t p = 0; p < n; ++p) {
         if (p >= 1) {
-            relative.insert(order.place(p - 1));
             absolute.insert(order.place(p - 1));
-            relativeInverted.insert(order.place(n + p - 1));
             absoluteInverted.insert(order.place(n + p - 1));
         }
+        // The relative sources are some of the absolute ones: when the best
+        // absolute source lies within reach, or there is none, it is the best
+        // relative one. So the relative sets serve only from the first
+        // position that has a source out of reach.
         if (p > kMaxDistance) {
-            relative.erase(order.place(p - kMaxDistance - 1));
-            relativeInverted.erase(order.place(n + p - kMaxDistance - 1));
+            for (uint32_t s = p == kMaxDistance + 1 ? 1 : p - 1; s < p; ++s) {
+                relative.insert(order.place(s));
+                relativeInverted.insert(order.place(n + s));
+            }
+            if (p > kMaxDistance + 1) {
+                relative.erase(order.place(p - kMaxDistance - 1));
+                relativeInverted.erase(order.place(n + p - kMaxDistance - 1));
+            }
         }
         const uint32_t e = std::min(n - p, kMaxCommandLength);
         CopyMatch& c = matches[p];
-        // The relative sources are some of the absolute ones: when the best
-        // absolute source lies within reach, it is the best relative one.
         longestIn(order, absolute, p, 0, e, c.length[2], c.source[2]);
-        if (c.length[2] && p - c.source[2] <= kMaxDistance) {
+        if (c.length[2] == 0 || p - c.source[2] <= kMaxDistance) {
             c.length[0] = c.length[2];
             c.source[0] = c.source[2];
         } else {
@@ -247,7 +288,7 @@ bool findCopies(const uint8_t* data, uint32_t n, CopyMatch* matches) {
         }
         longestIn(order, absoluteInverted, p, n, e, c.length[3], c.source[3]);
         const uint32_t ei = std::min(e, kMaxInvertedRelative);
-        if (c.length[3] && p - c.source[3] <= kMaxDistance) {
+        if (c.length[3] == 0 || p - c.source[3] <= kMaxDistance) {
             c.length[1] = std::min<uint32_t>(c.length[3], ei);
             c.source[1] = c.source[3];
         } else {
@@ -261,24 +302,25 @@ bool findCopies(const uint8_t* data, uint32_t n, CopyMatch* matches) {
 // the end backwards: level j holds the minimum of 2^j keys from each index.
 class BackwardMinima {
   public:
-    static constexpr int kLevels = 10;  // windows up to 1024 positions
-
-    bool allocate(uint32_t count) {
+    // Windows of up to longest positions.
+    bool allocate(uint32_t count, uint32_t longest) {
         count_ = count;
-        keys_ = zarni::codec::allocate<uint64_t>(size_t{kLevels} * count);
+        levels_ = std::bit_width(longest);
+        keys_ = zarni::codec::allocate<uint64_t>(size_t{levels_} * count);
         return keys_ != nullptr;
     }
 
     void set(uint32_t i, uint64_t key) {
-        keys_[i] = key;
-        for (int j = 1; j < kLevels && i + (1u << j) <= count_; ++j) {
-            const uint64_t* lower = keys_.get() + static_cast<size_t>(j - 1) * count_;
-            keys_[static_cast<size_t>(j) * count_ + i] =
-                std::min(lower[i], lower[i + (1u << (j - 1))]);
+        uint64_t* k = keys_.get() + i;
+        *k = key;
+        for (uint32_t j = 1; j < levels_ && i + (1u << j) <= count_; ++j) {
+            key = std::min(key, k[1u << (j - 1)]);
+            k += count_;
+            *k = key;
         }
     }
 
-    // Minimum of the keys at first .. last (last - first < 1024).
+    // Minimum of the keys at first .. last.
     uint64_t min(uint32_t first, uint32_t last) const {
         const int j = std::bit_width(last - first + 1) - 1;
         const uint64_t* k = keys_.get() + static_cast<size_t>(j) * count_;
@@ -287,6 +329,7 @@ class BackwardMinima {
 
   private:
     uint32_t count_ = 0;
+    uint32_t levels_ = 0;
     std::unique_ptr<uint64_t[]> keys_;
 };
 
@@ -355,7 +398,9 @@ void encodeFormat4Smallest(EncoderFrame& f, uint8_t* data, uint32_t size) {
     // whose cost grows with their length).
     BackwardMinima commands, literals;
     std::unique_ptr<uint32_t[]> chosen = allocate<uint32_t>(n);
-    if (!chosen || !commands.allocate(n + 1) || !literals.allocate(n + 1)) {
+    // The longest window: a long command's lengths past its first 32.
+    const uint32_t longest = std::min(n, kMaxCommandLength - 32);
+    if (!chosen || !commands.allocate(n + 1, longest) || !literals.allocate(n + 1, longest)) {
         f.go = false;
         return;
     }
@@ -374,9 +419,12 @@ void encodeFormat4Smallest(EncoderFrame& f, uint8_t* data, uint32_t size) {
 
         Choice best;
         // A command of any length 1 .. most, costing shortCost up to 32 bytes
-        // and longCost beyond.
-        auto consider = [&](Kind kind, uint32_t most, uint32_t shortCost, uint32_t longCost) {
-            if (most == 0) return;
+        // and longCost beyond. Up to covered bytes a kind already weighed
+        // costs no more at every length and wins at equal cost, so only
+        // longer commands can win.
+        auto consider = [&](Kind kind, uint32_t most, uint32_t shortCost, uint32_t longCost,
+                            uint32_t covered) {
+            if (most <= covered) return;
             const uint64_t a = commands.min(p + 1, p + std::min(most, 32u));
             Choice c{keyCost(a) + shortCost, keyIndex(a) - p, preference(kind), kind};
             if (most > 32) {
@@ -387,13 +435,20 @@ void encodeFormat4Smallest(EncoderFrame& f, uint8_t* data, uint32_t size) {
             if (c.beats(best)) best = c;
         };
         const CopyMatch& m = matches[p];
-        consider(kRelative, m.length[0], 2, 3);
-        consider(kRelativeInverted, m.length[1], 3, 3);
-        consider(kAbsolute, m.length[2], 3, 4);
-        consider(kAbsoluteInverted, m.length[3], 3, 4);
-        consider(kByteFill, std::min(run, e), 2, 3);
-        consider(kIncreasingFill, increasing > 1 ? std::min(increasing, e) : 0, 2, 3);
-        consider(kWordFill, left > 1 && d[0] != d[1] ? std::min(alternating, e) : 0, 3, 4);
+        const uint32_t relative = m.length[0], relativeInverted = m.length[1],
+                       absolute = m.length[2], absoluteInverted = m.length[3];
+        const uint32_t bytes = std::min(run, e),
+                       steps = increasing > 1 ? std::min(increasing, e) : 0,
+                       words = left > 1 && d[0] != d[1] ? std::min(alternating, e) : 0;
+        consider(kRelative, relative, 2, 3, 0);
+        consider(kRelativeInverted, relativeInverted, 3, 3, relative);
+        consider(kAbsolute, absolute, 3, 4, std::max(relative, relativeInverted));
+        consider(kAbsoluteInverted, absoluteInverted, 3, 4,
+                 std::max({relative, relativeInverted, absolute}));
+        consider(kByteFill, bytes, 2, 3, relative);
+        consider(kIncreasingFill, steps, 2, 3, std::max(relative, bytes));
+        consider(kWordFill, words, 3, 4,
+                 std::max({relative, relativeInverted, absolute, absoluteInverted, bytes, steps}));
 
         // Literal runs: header plus length; a run's own cost is key - p.
         const uint64_t a = literals.min(p + 1, p + std::min(e, 32u));
