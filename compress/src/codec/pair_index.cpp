@@ -31,7 +31,7 @@ bool KeyIndex::build(const uint8_t* data, uint32_t size, uint32_t keyBytes, uint
     // sparse enough that another key's entry is rarely in the way; a short
     // input has few keys in all, and most calls code short inputs.
     uint32_t bits = 8;
-    const uint32_t maxBits = windowed ? 13 : 16;
+    const uint32_t maxBits = windowed ? 12 : 16;
     const uint32_t wanted = windowed ? std::min(live * 16, count_ * 2) : live;
     while (bits < maxBits && (1u << bits) < wanted) ++bits;
     shift_ = 32 - bits;
