@@ -44,32 +44,38 @@ bool KeyIndex::build(const uint8_t* data, uint32_t size, uint32_t keyBytes, uint
 void KeyIndex::addUpTo(uint32_t high) {
     if (high > count_) high = count_;
     if (window_ != kEnd && high > window_ && added_ < high - window_) added_ = high - window_;
-    const uint32_t ring = ringMask_ + 1;
     Bucket* buckets = buckets_.get();
     for (uint32_t i = added_; i < high; ++i) {
         const uint32_t key = keyAt(i);
         Bucket& b = buckets[bucket(key)];
         const uint32_t t = widen(b.tail);
         if (previous_) {
-            // A tail whose links were reused is too old for any window.
-            if (t != kEnd && i - t < ring) next_[t & ringMask_] = narrow(i);
+            // Forward links are written by the searches that walk there.
             previous_[i & ringMask_] = b.tail;
-        } else if (t == kEnd) {
-            b.head = narrow(i);
         } else {
-            next_[t] = narrow(i);
+            if (t == kEnd) {
+                b.head = narrow(i);
+            } else {
+                next_[t] = narrow(i);
+            }
+            next_[i] = 0;
         }
         b.tail = narrow(i);
-        next_[i & ringMask_] = 0;
     }
     if (high > added_) added_ = high;
 }
 
-KeyIndex::Range KeyIndex::findFrom(const Bucket& b, uint32_t low, uint32_t high) const {
+KeyIndex::Range KeyIndex::findFrom(const Bucket& b, uint32_t low, uint32_t high) {
     uint32_t first = kEnd;
     if (previous_) {
-        // Back from the newest entry: a window holds few.
-        for (uint32_t e = widen(b.tail); e != kEnd && e >= low; e = previous(e)) first = e;
+        // Back from the newest entry (a window holds few), linking the
+        // entries forward on the way for the walk that follows.
+        Slot after = 0;
+        for (uint32_t e = widen(b.tail); e != kEnd && e >= low; e = previous(e)) {
+            next_[e & ringMask_] = after;
+            after = narrow(e);
+            first = e;
+        }
     } else {
         first = widen(b.head);
         while (first < low) first = next(first);

@@ -85,7 +85,7 @@ class KeyIndex {
         return keyBytes_ == 2 ? pairKey(data_ + i) : quadKey(data_ + i);
     }
     void addUpTo(uint32_t high);
-    Range findFrom(const Bucket& b, uint32_t low, uint32_t high) const;
+    Range findFrom(const Bucket& b, uint32_t low, uint32_t high);
     // Plain and inverted copies look up a key and its inverse: one bucket.
     uint32_t bucket(uint32_t key) const {
         const uint32_t inverse = key ^ keyMask_;
