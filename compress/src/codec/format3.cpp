@@ -4,6 +4,7 @@
 // encoder scores candidates by the bytes they save, then a second pass
 // re-codes the literal runs with the free-byte groups.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "command_header.h"
@@ -198,10 +199,20 @@ struct MainPass {
         // 0xFE: distances 128, 120, ..., 8, earliest source first; the kept
         // length is capped at 18, so a longer match at a later source wins.
         if (beatsFill <= 18 - 2 && p >= 8) {
+            // The sources that start with the target's three bytes, found
+            // without a branch per source: bit k stands for 8k back.
+            uint32_t hits = 0;
+            for (uint32_t back = 8; back <= 128 && back <= p; back += 8) {
+                const uint8_t* q = target - back;
+                const bool three = (q[0] == target[0]) & (q[1] == target[1]) & (q[2] == target[2]);
+                hits |= uint32_t{three} << (back / 8);
+            }
             uint32_t kept = 0;
             const uint32_t limit = smaller(e, 19);
-            for (uint32_t back = p >= 128 ? 128 : p & ~7u; back >= 8; back -= 8) {
-                const uint32_t q = p - back;
+            while (hits) {
+                const uint32_t k = 31 - static_cast<uint32_t>(std::countl_zero(hits));
+                hits &= ~(1u << k);
+                const uint32_t q = p - 8 * k;
                 // Only a longer match than the kept one counts.
                 const uint32_t need = kept + 1 > 3 ? kept + 1 : 3;
                 if (need > limit || data[q + need - 1] != target[need - 1]) continue;
