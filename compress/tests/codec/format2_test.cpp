@@ -109,6 +109,22 @@ TEST(Format2Encode, BitReversedAndBackwardRepeatsFarBack) {
     EXPECT_EQ(zt::decode(stream, 2).data, input);
 }
 
+// Read back to front, the target (ten 0x10, then 42 41) first appears from
+// 0x35: before it lie a run of 0x10 longer than ten and, in the same run, ends
+// with too few; the source is neither.
+TEST(Format2Encode, BackwardSourceAmongRunsOfTheOpeningByte) {
+    Bytes input(40, 0x10);
+    input.insert(input.end(), {0x41, 0x42, 0x41, 0x42});
+    input.insert(input.end(), 25, 0x10);
+    const Bytes filler = zt::noise(200);
+    input.insert(input.end(), filler.begin(), filler.end());
+    input.insert(input.end(), 10, 0x10);
+    input.insert(input.end(), {0x42, 0x41});
+    Bytes stream = zt::encode(input, 2);
+    EXPECT_EQ(Bytes(stream.end() - 4, stream.end()), hex("CB 00 35 FF"));
+    EXPECT_EQ(zt::decode(stream, 2).data, input);
+}
+
 TEST(Format2Encode, SourcesFromPosition0x8000OnAreNotAddressable) {
     // 32 zero fills, then bytes whose only repeat is far back and above 0x7FFF.
     Bytes noise = zt::noise(200);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "test_support.h"
@@ -204,6 +205,26 @@ TEST(Format4Encode, InvertedRepeatsUseCommand5) {
     for (int i = 0; i < 10; ++i) input.push_back(static_cast<uint8_t>(~input[20 + i]));
     Bytes stream = zt::encode(input, 4);
     EXPECT_EQ(Bytes(stream.end() - 4, stream.end()), hex("A9 14 00 FF"));
+    EXPECT_EQ(zt::decode(stream, 4).data, input);
+}
+
+// A run too short and a run longer than the target's opening run of 0x10
+// come before the earliest source: position 22, ten bytes before the long
+// run's end, and not one inside either run.
+TEST(Format4Encode, EarliestSourceAmongRunsOfTheOpeningByte) {
+    Bytes input(6, 0x10);
+    input.push_back(0x77);
+    input.insert(input.end(), 25, 0x10);
+    input.insert(input.end(), {0x41, 0x42});
+    const Bytes filler = withoutCandidates(340);
+    input.insert(input.end(), filler.begin(), filler.begin() + 300);
+    input.insert(input.end(), 10, 0x10);
+    input.insert(input.end(), {0x41, 0x42});
+    // More bytes after it, so that runs are measured past the copy's length.
+    input.insert(input.end(), filler.begin() + 300, filler.end());
+    Bytes stream = zt::encode(input, 4);
+    const Bytes copy = hex("8B 16 00");
+    EXPECT_NE(std::search(stream.begin(), stream.end(), copy.begin(), copy.end()), stream.end());
     EXPECT_EQ(zt::decode(stream, 4).data, input);
 }
 
