@@ -15,8 +15,8 @@
  *  - Calls are not thread-safe; make one call at a time. The graphics
  *    conversions are pure and may be called from any thread.
  *  - A thread that has encoded or decoded keeps 64 KiB of work memory for
- *    each of the two until it ends, so that a call allocates only what its
- *    input needs.
+ *    each of the two until it ends, and one that has encoded up to 256 KiB
+ *    more, so that a call allocates only what its input needs.
  *  - A result may exceed the caller's maximum size: only what fits is copied
  *    and the full size is still returned.
  */

@@ -95,6 +95,14 @@ struct Encoder {
         }
     }
 
+    // The filter bits that search(q) asks for.
+    void prefetch(uint32_t q) const {
+        const uint8_t* t = data + q;
+        seen.prefetch(tripleKey(t));
+        seen.prefetch(kReversed[t[0]] | kReversed[t[1]] << 8 | kReversed[t[2]] << 16);
+        seen.prefetch(t[2] | t[1] << 8 | t[0] << 16);
+    }
+
     // Relative sources lie 1 to 127 back and take 3 bytes; absolute ones lie
     // below 0x8000 and take 4, so a 4-byte key finds every one of them.
     // beatsFills is the shortest copy that beats the fills. A shorter one is
@@ -227,6 +235,7 @@ void encodeFormat2(EncoderFrame& f, uint8_t* data, uint32_t size) {
             f.put(0xFF);
             return;
         }
+        if (p + TripleFilter::kAhead + 3 <= size) enc.prefetch(p + TripleFilter::kAhead);
         const uint32_t e = size - p < kMaxCommandLength ? size - p : kMaxCommandLength;
         const uint8_t v0 = data[p], v1 = data[p + 1];
         Candidates c;

@@ -50,6 +50,11 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
             f.put(0xFF);
             return;
         }
+        if (p + TripleFilter::kAhead + 3 <= size) {
+            const uint32_t ahead = tripleKey(data + p + TripleFilter::kAhead);
+            seen.prefetch(ahead);
+            seen.prefetch(ahead ^ 0xFFFFFF);
+        }
         const uint32_t e = size - p < kMaxCommandLength ? size - p : kMaxCommandLength;
 
         // Fills first: a copy that cannot beat them by rules 1 to 3 below is

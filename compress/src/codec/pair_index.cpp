@@ -89,15 +89,46 @@ uint32_t KeyIndex::last(uint32_t key, uint32_t high) const {
     return e;
 }
 
+namespace {
+
+// Each thread keeps its set's memory (256 KiB at most): most calls code short
+// inputs, and allocating a set costs more than clearing the part a call uses.
+// A second filter alive on the same thread gets memory of its own.
+struct ThreadTriples {
+    std::unique_ptr<uint64_t, FreeDeleter> bits;
+    size_t words = 0;
+    bool busy = false;
+};
+thread_local ThreadTriples threadTriples;
+
+}  // namespace
+
 bool TripleFilter::build(const uint8_t* data, uint32_t size) {
     data_ = data;
     count_ = size >= 3 ? size - 2 : 0;
     added_ = 0;
     uint32_t bits = 10;
-    while (bits < 18 && (1u << bits) < count_ * 8) ++bits;
+    while ((1u << bits) < count_ * 32) ++bits;
     shift_ = 32 - bits;
-    bits_.reset(static_cast<uint64_t*>(std::calloc((size_t{1} << bits) / 64, sizeof(uint64_t))));
+    const size_t words = (size_t{1} << bits) / 64;
+    ThreadTriples& t = threadTriples;
+    if (!t.busy && t.words < words) {
+        t.bits.reset(static_cast<uint64_t*>(std::malloc(words * 8)));
+        t.words = t.bits ? words : 0;
+    }
+    if (!t.busy && t.bits) {
+        t.busy = true;
+        bits_ = t.bits.get();
+        std::memset(bits_, 0, words * 8);
+        return true;
+    }
+    own_.reset(static_cast<uint64_t*>(std::calloc(words, 8)));
+    bits_ = own_.get();
     return bits_ != nullptr;
+}
+
+TripleFilter::~TripleFilter() {
+    if (bits_ && !own_) threadTriples.busy = false;
 }
 
 }  // namespace zarni::codec

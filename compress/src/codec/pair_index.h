@@ -109,32 +109,43 @@ class KeyIndex {
 // set filled as the encoder advances. A string whose bit is clear starts
 // nowhere before, so no match of three bytes or more can be found for it and
 // the search is skipped; on data without repeats that is nearly every search.
-// About 8 bits a position, at most 32 KiB: a larger set misses the cache
-// more than it saves searches.
+// At 32 bits a position a false hit is rare (one in eight at 4 bits let
+// enough searches through that the indexes were built over every position
+// anyway); the set then outgrows the first-level cache, so encoders prefetch
+// the bits they will ask for a few positions ahead.
 class TripleFilter {
   public:
+    TripleFilter() = default;
+    TripleFilter(const TripleFilter&) = delete;
+    TripleFilter& operator=(const TripleFilter&) = delete;
+    ~TripleFilter();
+
     bool build(const uint8_t* data, uint32_t size);
 
     // False only when triple (bytes low first) starts at no position below high.
     bool mayStartBefore(uint32_t triple, uint32_t high) {
         addUpTo(high);
-        const uint32_t h = hash(triple);
-        return (bits_.get()[h >> 6] >> (h & 63)) & 1;
+        const uint32_t b = hash(triple);
+        return (bits_[b >> 6] >> (b & 63)) & 1;
     }
 
     // mayStartBefore for the three bytes at p itself. Asked in order, the
     // answer and the adding of p touch one word.
     bool mayStartBefore(uint32_t p) {
         if (p >= count_) return false;  // fewer than three bytes there
-        if (added_ != p) return mayStartBefore(tripleKey(data_ + p), p);
-        const uint32_t h = hash(tripleKey(data_ + p));
-        uint64_t& word = bits_.get()[h >> 6];
-        const uint64_t bit = uint64_t{1} << (h & 63);
+        if (added_ != p && !catchUp(p)) return mayStartBefore(tripleKey(data_ + p), p);
+        const uint32_t t = hash(tripleKey(data_ + p));
+        uint64_t& word = bits_[t >> 6];
+        const uint64_t bit = uint64_t{1} << (t & 63);
         const bool seen = word & bit;
         word |= bit;
         added_ = p + 1;
         return seen;
     }
+
+    void prefetch(uint32_t triple) const { __builtin_prefetch(bits_ + (hash(triple) >> 6), 1); }
+    // How far ahead encoders prefetch: about the time of a miss.
+    static constexpr uint32_t kAhead = 16;
 
     // Bytes [from, to) repeat those a fixed distance before them (a plain
     // copy or a fill), so every triple that starts there before to - 2 has
@@ -145,23 +156,29 @@ class TripleFilter {
     }
 
   private:
+    // Adds the positions below p after a jump; false if p itself is in.
+    [[gnu::noinline]] bool catchUp(uint32_t p) {
+        addUpTo(p);
+        return added_ == p;
+    }
     void addUpTo(uint32_t high) {
         if (high > count_) high = count_;
         // Encoders advance a position at a time: the loop is short.
         for (uint32_t i = added_; i < high; ++i) add(tripleKey(data_ + i));
         if (high > added_) added_ = high;
     }
-    uint32_t hash(uint32_t triple) const { return (triple * 0x9E3779B1u) >> shift_; }
     void add(uint32_t triple) {
-        const uint32_t h = hash(triple);
-        bits_.get()[h >> 6] |= uint64_t{1} << (h & 63);
+        const uint32_t b = hash(triple);
+        bits_[b >> 6] |= uint64_t{1} << (b & 63);
     }
+    uint32_t hash(uint32_t triple) const { return (triple * 0x9E3779B1u) >> shift_; }
 
     const uint8_t* data_ = nullptr;
     uint32_t count_ = 0;
     uint32_t added_ = 0;
     uint32_t shift_ = 32;
-    std::unique_ptr<uint64_t, FreeDeleter> bits_;
+    uint64_t* bits_ = nullptr;
+    std::unique_ptr<uint64_t, FreeDeleter> own_;  // when not the thread's
 };
 
 // Leading bytes where a[k] == b[k] ^ mask, at most limit; eight at a time.
