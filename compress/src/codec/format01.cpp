@@ -86,7 +86,7 @@ void encodeFormat01(EncoderFrame& f, uint8_t* data, uint32_t size) {
         // Fills first: only a copy that beats them is searched for.
         const LzFills fills = measureLzFills(data + p, e);
         const uint32_t bf = fills.byteFill, w = fills.wordFill, inc = fills.increasing;
-        const uint32_t copyMin = std::max({4u, bf + 2, w + 1, inc + 2});
+        const uint32_t copyMin = largest(4u, bf + 2, w + 1, inc + 2);
         Match copy;
         if (copyMin <= e && seen.mayStartBefore(p))
             keepLongest(quads, quads.find(quadKey(data + p), 0, p), data, p, e, copyMin, 0, copy);

@@ -247,7 +247,7 @@ void encodeFormat2(EncoderFrame& f, uint8_t* data, uint32_t size) {
             const uint32_t n = alternatingLength(data + p, e);
             if (n >= 4) c.wordFill = n;
         }
-        if (e >= 3) enc.search(p, e, std::max({c.byteFill + 2, c.wordFill + 1, c.zeroFill + 3}), c);
+        if (e >= 3) enc.search(p, e, largest(c.byteFill + 2, c.wordFill + 1, c.zeroFill + 3), c);
 
         const uint32_t fa = c.fa.length, fr = c.fr.length, ra = c.ra.length, rr = c.rr.length;
         const uint32_t ba = c.ba.length, br = c.br.length;

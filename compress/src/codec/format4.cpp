@@ -64,11 +64,11 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
         // length that could win and is skipped when none could.
         const LzFills fills = measureLzFills(data + p, e);
         const uint32_t bf = fills.byteFill, w = fills.wordFill, inc = fills.increasing;
-        const uint32_t beatsFills = std::max({bf + 2, w + 1, inc + 2});
+        const uint32_t beatsFills = largest(bf + 2, w + 1, inc + 2);
 
         // Relative copies: distance 1 to 255, at least 3 bytes.
         Match relative, absolute, inverted;
-        const uint32_t relativeMin = std::max({3u, bf + 1, w, inc + 1});
+        const uint32_t relativeMin = largest(3u, bf + 1, w, inc + 1);
         // Every copy takes at least three bytes that start earlier, in order
         // or inverted; on data without repeats the filter rules out nearly
         // every search.
@@ -80,11 +80,11 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
         // Absolute and inverted copies need 4 bytes, so a 4-byte key finds them all.
         const uint32_t key = e >= 4 ? quadKey(data + p) : 0;
         // An inverted copy is taken only when longer than the relative one.
-        const uint32_t invertedMin = std::max({4u, beatsFills, relative.length + 1});
+        const uint32_t invertedMin = largest(4u, beatsFills, relative.length + 1);
         if (invertedMin <= e && seen.mayStartBefore(triple ^ 0xFFFFFF, p))
             keepLongest(quads, quads.find(~key, 0, p), data, p, e, invertedMin, 0xFF, inverted);
         const uint32_t absoluteMin =
-            std::max({4u, beatsFills, relative.length + 2, inverted.length + 1});
+            largest(4u, beatsFills, relative.length + 2, inverted.length + 1);
         if (plain && absoluteMin <= e)
             keepLongest(quads, quads.find(key, 0, p), data, p, e, absoluteMin, 0, absolute);
 

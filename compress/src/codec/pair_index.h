@@ -1,3 +1,5 @@
+// The small helpers are always inlined: the fuzzers' sanitizers otherwise
+// leave them as calls in every search loop.
 // Positions grouped by a key of the bytes that start there, each group in
 // increasing position order. It is built as the encoder advances: a search
 // below position `high` first adds the positions up to there, so an encoder
@@ -15,15 +17,24 @@
 
 namespace zarni::codec {
 
-inline uint32_t tripleKey(const uint8_t* p) {
+// std::max of a list, without the list (a call in the fuzzers' builds).
+[[gnu::always_inline]] inline uint32_t largest(uint32_t a) {
+    return a;
+}
+template <class... Rest>
+[[gnu::always_inline]] inline uint32_t largest(uint32_t a, uint32_t b, Rest... rest) {
+    return largest(a > b ? a : b, rest...);
+}
+
+[[gnu::always_inline]] inline uint32_t tripleKey(const uint8_t* p) {
     return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
 }
 
-inline uint32_t pairKey(const uint8_t* p) {
+[[gnu::always_inline]] inline uint32_t pairKey(const uint8_t* p) {
     return p[0] | (static_cast<uint32_t>(p[1]) << 8);
 }
 
-inline uint32_t quadKey(const uint8_t* p) {
+[[gnu::always_inline]] inline uint32_t quadKey(const uint8_t* p) {
     return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
            (static_cast<uint32_t>(p[3]) << 24);
 }
@@ -54,26 +65,30 @@ class KeyIndex {
 
     // Positions with key key in [low, high) (and perhaps others of its
     // bucket; a key and its bit-inverse share one).
-    Range find(uint32_t key, uint32_t low, uint32_t high) {
+    [[gnu::always_inline]] Range find(uint32_t key, uint32_t low, uint32_t high) {
         if (added_ < high && added_ < count_) addUpTo(high);
         const Bucket& b = buckets_.get()[bucket(key)];
         if (!previous_ && low == 0) return {widen(b.head), high};
         return findFrom(b, low, high);
     }
 
-    uint32_t next(uint32_t position) const { return widen(next_[position & ringMask_]); }
+    [[gnu::always_inline]] uint32_t next(uint32_t position) const {
+        return widen(next_[position & ringMask_]);
+    }
 
     // Windowed indexes: the last position of key's bucket below high, and the
     // one before a position (both may lie before the window; callers stop there).
     uint32_t last(uint32_t key, uint32_t high) const;
-    uint32_t previous(uint32_t position) const { return widen(previous_[position & ringMask_]); }
+    [[gnu::always_inline]] uint32_t previous(uint32_t position) const {
+        return widen(previous_[position & ringMask_]);
+    }
 
   private:
     // Slots hold a position + 1 (positions are below 65,535) and 0 for none,
     // so bucket tables come zeroed from the allocator and pages no key
     // reaches are never touched.
     using Slot = uint16_t;
-    static uint32_t widen(Slot s) { return s == 0 ? kEnd : s - 1u; }
+    [[gnu::always_inline]] static uint32_t widen(Slot s) { return s == 0 ? kEnd : s - 1u; }
     static Slot narrow(uint32_t position) { return static_cast<Slot>(position + 1); }
 
     struct Bucket {
@@ -81,13 +96,13 @@ class KeyIndex {
     };
 
     bool build(const uint8_t* data, uint32_t size, uint32_t keyBytes, uint32_t window);
-    uint32_t keyAt(uint32_t i) const {
+    [[gnu::always_inline]] uint32_t keyAt(uint32_t i) const {
         return keyBytes_ == 2 ? pairKey(data_ + i) : quadKey(data_ + i);
     }
     void addUpTo(uint32_t high);
     Range findFrom(const Bucket& b, uint32_t low, uint32_t high);
     // Plain and inverted copies look up a key and its inverse: one bucket.
-    uint32_t bucket(uint32_t key) const {
+    [[gnu::always_inline]] uint32_t bucket(uint32_t key) const {
         const uint32_t inverse = key ^ keyMask_;
         return ((key < inverse ? key : inverse) * 0x9E3779B1u) >> shift_;
     }
@@ -123,7 +138,7 @@ class TripleFilter {
     bool build(const uint8_t* data, uint32_t size);
 
     // False only when triple (bytes low first) starts at no position below high.
-    bool mayStartBefore(uint32_t triple, uint32_t high) {
+    [[gnu::always_inline]] bool mayStartBefore(uint32_t triple, uint32_t high) {
         addUpTo(high);
         const uint32_t b = hash(triple);
         return (bits_[b >> 6] >> (b & 63)) & 1;
@@ -131,7 +146,7 @@ class TripleFilter {
 
     // mayStartBefore for the three bytes at p itself. Asked in order, the
     // answer and the adding of p touch one word.
-    bool mayStartBefore(uint32_t p) {
+    [[gnu::always_inline]] bool mayStartBefore(uint32_t p) {
         if (p >= count_) return false;  // fewer than three bytes there
         if (added_ != p && !catchUp(p)) return mayStartBefore(tripleKey(data_ + p), p);
         const uint32_t t = hash(tripleKey(data_ + p));
@@ -171,7 +186,9 @@ class TripleFilter {
         const uint32_t b = hash(triple);
         bits_[b >> 6] |= uint64_t{1} << (b & 63);
     }
-    uint32_t hash(uint32_t triple) const { return (triple * 0x9E3779B1u) >> shift_; }
+    [[gnu::always_inline]] uint32_t hash(uint32_t triple) const {
+        return (triple * 0x9E3779B1u) >> shift_;
+    }
 
     const uint8_t* data_ = nullptr;
     uint32_t count_ = 0;
@@ -182,7 +199,8 @@ class TripleFilter {
 };
 
 // Leading bytes where a[k] == b[k] ^ mask, at most limit; eight at a time.
-inline uint32_t matchLength(const uint8_t* a, const uint8_t* b, uint32_t limit, uint8_t mask) {
+[[gnu::always_inline]] inline uint32_t matchLength(const uint8_t* a, const uint8_t* b,
+                                                   uint32_t limit, uint8_t mask) {
     const uint64_t wide = 0x0101010101010101ull * mask;
     uint32_t n = 0;
     while (n + 8 <= limit) {
