@@ -89,9 +89,11 @@ struct Encoder {
     // inputs made of fills never get that far.
     void convertUpTo(uint32_t end) {
         if (end > size) end = size;
+        uint8_t* rev = reversedBits.get();
+        uint8_t* back = mirrored.get();
         for (; converted < end; ++converted) {
-            reversedBits[converted] = kReversed[data[converted]];
-            mirrored[size - 1 - converted] = data[converted];
+            rev[converted] = kReversed[data[converted]];
+            back[size - 1 - converted] = data[converted];
         }
     }
 
@@ -114,7 +116,6 @@ struct Encoder {
         const uint32_t near = p > kMaxDistance ? p - kMaxDistance : 0;
         const uint32_t absoluteEnd = p < kAbsoluteLimit ? p : kAbsoluteLimit;
         const uint8_t v0 = data[p], v1 = data[p + 1];
-        auto fixed = [e](uint32_t) { return e; };
         const uint32_t min3 = std::max(3u, beatsFills), min4 = std::max(4u, beatsFills);
         const uint32_t minBr = std::max(3u, beatsFills - 1);
         if (minBr > e) return;
@@ -147,15 +148,12 @@ struct Encoder {
 
         if (reversed) {
             const uint8_t* rev = reversedBits.get();
-            auto inRev = [rev](uint32_t q) { return rev + q; };
-            keepLongest(pairs, pairs.find(reversedPair, near, p), target, e, min3, 0, c.rr, inRev,
-                        fixed);
+            keepLongest(pairs, pairs.find(reversedPair, near, p), rev, target, e, min3, 0, c.rr);
             const uint32_t minRa = longer(c.rr);
             if (minRa <= e) {
                 const uint32_t key = reversedTriple | static_cast<uint32_t>(kReversed[target[3]])
                                                           << 24;
-                keepLongest(quads, quads.find(key, 0, absoluteEnd), target, e, minRa, 0, c.ra,
-                            inRev, fixed);
+                keepLongest(quads, quads.find(key, 0, absoluteEnd), rev, target, e, minRa, 0, c.ra);
             }
             if (c.rr.length >= e) return;
         }

@@ -35,16 +35,19 @@ bool KeyIndex::build(const uint8_t* data, uint32_t size, uint32_t keyBytes, uint
     const uint32_t wanted = windowed ? std::min(live * 16, count_ * 2) : live;
     while (bits < maxBits && (1u << bits) < wanted) ++bits;
     shift_ = 32 - bits;
-    buckets_.reset(static_cast<Bucket*>(std::calloc(size_t{1} << bits, sizeof(Bucket))));
-    next_.reset(new (std::nothrow) Slot[ring]);
-    if (windowed) previous_.reset(new (std::nothrow) Slot[ring]);
+    bucketTable_.reset(static_cast<Bucket*>(std::calloc(size_t{1} << bits, sizeof(Bucket))));
+    nextLinks_.reset(new (std::nothrow) Slot[ring]);
+    if (windowed) previousLinks_.reset(new (std::nothrow) Slot[ring]);
+    buckets_ = bucketTable_.get();
+    next_ = nextLinks_.get();
+    previous_ = previousLinks_.get();
     return buckets_ && next_ && (!windowed || previous_);
 }
 
 void KeyIndex::addUpTo(uint32_t high) {
     if (high > count_) high = count_;
     if (window_ != kEnd && high > window_ && added_ < high - window_) added_ = high - window_;
-    Bucket* buckets = buckets_.get();
+    Bucket* buckets = buckets_;
     for (uint32_t i = added_; i < high; ++i) {
         const uint32_t key = keyAt(i);
         Bucket& b = buckets[bucket(key)];
@@ -84,7 +87,7 @@ KeyIndex::Range KeyIndex::findFrom(const Bucket& b, uint32_t low, uint32_t high)
 }
 
 uint32_t KeyIndex::last(uint32_t key, uint32_t high) const {
-    uint32_t e = widen(buckets_.get()[bucket(key)].tail);
+    uint32_t e = widen(buckets_[bucket(key)].tail);
     while (e != kEnd && e >= high) e = previous(e);
     return e;
 }

@@ -67,7 +67,7 @@ class KeyIndex {
     // bucket; a key and its bit-inverse share one).
     [[gnu::always_inline]] Range find(uint32_t key, uint32_t low, uint32_t high) {
         if (added_ < high && added_ < count_) addUpTo(high);
-        const Bucket& b = buckets_.get()[bucket(key)];
+        const Bucket& b = buckets_[bucket(key)];
         if (!previous_ && low == 0) return {widen(b.head), high};
         return findFrom(b, low, high);
     }
@@ -116,8 +116,12 @@ class KeyIndex {
     uint32_t shift_ = 16;
     uint32_t ringMask_ = 0;  // links of position i live at i & ringMask_
     // Whole indexes walk from the head; windowed ones back from the tail.
-    std::unique_ptr<Bucket, FreeDeleter> buckets_;
-    std::unique_ptr<Slot[]> next_, previous_;
+    // Raw views of the tables for the walks: the sanitized fuzz builds do
+    // not inline unique_ptr's accessors.
+    Bucket* buckets_ = nullptr;
+    Slot *next_ = nullptr, *previous_ = nullptr;
+    std::unique_ptr<Bucket, FreeDeleter> bucketTable_;
+    std::unique_ptr<Slot[]> nextLinks_, previousLinks_;
 };
 
 // The three-byte strings that start before a position, as bits of a hashed
@@ -243,31 +247,32 @@ inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t*
     }
 }
 
-// The common case: candidates are earlier positions of data itself.
+// Candidates are the positions of `base`, an array laid out as the indexed
+// data (the data itself, or each of its bytes bit-reversed), compared as
+// b ^ mask against target.
 // When the target opens with a run of equal bytes, a candidate inside a run
 // of them fails if that run is longer than the target's (at the target's
 // first other byte) or too short for the length needed, and so do the next
 // positions of its run up to where that changes: the walk jumps there, an
 // entry of the same key. On maps of long runs that is most of the chain.
-inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t* data, uint32_t p,
-                        uint32_t limit, uint32_t minimum, uint8_t mask, Match& m) {
-    const uint8_t* target = data + p;
-    const uint32_t run =
-        mask == 0 && limit >= 4 ? 1 + matchLength(target + 1, target, limit - 1, 0) : 0;
+inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t* base,
+                        const uint8_t* target, uint32_t limit, uint32_t minimum, uint8_t mask,
+                        Match& m) {
+    const uint32_t run = limit >= 4 ? 1 + matchLength(target + 1, target, limit - 1, 0) : 0;
     if (run < 4 || run >= limit) {
         keepLongest(
-            index, r, target, limit, minimum, mask, m, [data](uint32_t q) { return data + q; },
+            index, r, target, limit, minimum, mask, m, [base](uint32_t q) { return base + q; },
             [limit](uint32_t) { return limit; });
         return;
     }
-    const uint8_t v = target[0];
+    const uint8_t v = target[0] ^ mask;  // the run's byte as the candidates hold it
     uint32_t pos = r.first;
     while (pos < r.high) {
         const uint32_t need = m.length + 1 > minimum ? m.length + 1 : minimum;
         if (need > limit) return;
-        const uint8_t* q = data + pos;
-        if (q[need - 1] == target[need - 1]) {
-            const uint32_t t = matchLength(target, q, limit, 0);
+        const uint8_t* q = base + pos;
+        if ((q[need - 1] ^ mask) == target[need - 1]) {
+            const uint32_t t = matchLength(target, q, limit, mask);
             if (t >= need) m = {t, pos};
         } else if (q[0] == v && q[3] == v) {
             // A run at pos longer than the target's fails at byte run, and so
@@ -287,6 +292,12 @@ inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t*
         }
         pos = index.next(pos);
     }
+}
+
+// The common case: candidates are earlier positions of data itself.
+inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t* data, uint32_t p,
+                        uint32_t limit, uint32_t minimum, uint8_t mask, Match& m) {
+    keepLongest(index, r, data, data + p, limit, minimum, mask, m);
 }
 
 }  // namespace zarni::codec

@@ -228,6 +228,24 @@ TEST(Format4Encode, EarliestSourceAmongRunsOfTheOpeningByte) {
     EXPECT_EQ(zt::decode(stream, 4).data, input);
 }
 
+// The same among inverted runs: ten 0x10 then 41 42 come from the last
+// ten of 25 0xEF before BE BD, walked past the run of 6 and the longer run.
+TEST(Format4Encode, EarliestInvertedSourceAmongRunsOfTheOpeningByte) {
+    Bytes input(6, 0xEF);
+    input.push_back(0x88);
+    input.insert(input.end(), 25, 0xEF);
+    input.insert(input.end(), {0xBE, 0xBD});
+    const Bytes filler = withoutCandidates(340);
+    input.insert(input.end(), filler.begin(), filler.begin() + 300);
+    input.insert(input.end(), 10, 0x10);
+    input.insert(input.end(), {0x41, 0x42});
+    input.insert(input.end(), filler.begin() + 300, filler.end());
+    Bytes stream = zt::encode(input, 4);
+    const Bytes copy = hex("AB 16 00");
+    EXPECT_NE(std::search(stream.begin(), stream.end(), copy.begin(), copy.end()), stream.end());
+    EXPECT_EQ(zt::decode(stream, 4).data, input);
+}
+
 // The shortest-stream export shares the frame: the same failures and the
 // same measuring (its stream for this text is the greedy one).
 TEST(Format4Encode, FailuresAndMeasuring) {
