@@ -29,9 +29,12 @@ bool KeyIndex::build(const uint8_t* data, uint32_t size, uint32_t keyBytes, uint
     ringMask_ = ring - 1;
     // A window's buckets stay small enough for the first-level cache, yet
     // sparse enough that another key's entry is rarely in the way; a short
-    // input has few keys in all, and most calls code short inputs.
+    // input has few keys in all, and most calls code short inputs. A whole
+    // input's table stops at 8192 buckets too: every position is added to it,
+    // and a table one bucket a position missed the cache at each, which cost
+    // more than the other keys' entries that longer chains hold.
     uint32_t bits = 8;
-    const uint32_t maxBits = windowed ? 12 : 16;
+    const uint32_t maxBits = windowed ? 12 : 13;
     const uint32_t wanted = windowed ? std::min(live * 16, count_ * 2) : live;
     while (bits < maxBits && (1u << bits) < wanted) ++bits;
     shift_ = 32 - bits;
