@@ -172,6 +172,7 @@ class TripleFilter {
     void repeats(uint32_t from, uint32_t to) {
         addUpTo(from);
         if (to > added_ + 2) added_ = to - 2;
+        addUpTo(to);  // the encoder goes on there
     }
 
   private:
