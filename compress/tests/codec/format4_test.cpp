@@ -210,40 +210,28 @@ TEST(Format4Encode, InvertedRepeatsUseCommand5) {
 
 // A run too short and a run longer than the target's opening run of 0x10
 // come before the earliest source: position 22, ten bytes before the long
-// run's end, and not one inside either run.
+// run's end, and not one inside either run. The same for an inverted copy
+// from runs of 0xEF.
 TEST(Format4Encode, EarliestSourceAmongRunsOfTheOpeningByte) {
-    Bytes input(6, 0x10);
-    input.push_back(0x77);
-    input.insert(input.end(), 25, 0x10);
-    input.insert(input.end(), {0x41, 0x42});
-    const Bytes filler = withoutCandidates(340);
-    input.insert(input.end(), filler.begin(), filler.begin() + 300);
-    input.insert(input.end(), 10, 0x10);
-    input.insert(input.end(), {0x41, 0x42});
-    // More bytes after it, so that runs are measured past the copy's length.
-    input.insert(input.end(), filler.begin() + 300, filler.end());
-    Bytes stream = zt::encode(input, 4);
-    const Bytes copy = hex("8B 16 00");
-    EXPECT_NE(std::search(stream.begin(), stream.end(), copy.begin(), copy.end()), stream.end());
-    EXPECT_EQ(zt::decode(stream, 4).data, input);
-}
-
-// The same among inverted runs: ten 0x10 then 41 42 come from the last
-// ten of 25 0xEF before BE BD, walked past the run of 6 and the longer run.
-TEST(Format4Encode, EarliestInvertedSourceAmongRunsOfTheOpeningByte) {
-    Bytes input(6, 0xEF);
-    input.push_back(0x88);
-    input.insert(input.end(), 25, 0xEF);
-    input.insert(input.end(), {0xBE, 0xBD});
-    const Bytes filler = withoutCandidates(340);
-    input.insert(input.end(), filler.begin(), filler.begin() + 300);
-    input.insert(input.end(), 10, 0x10);
-    input.insert(input.end(), {0x41, 0x42});
-    input.insert(input.end(), filler.begin() + 300, filler.end());
-    Bytes stream = zt::encode(input, 4);
-    const Bytes copy = hex("AB 16 00");
-    EXPECT_NE(std::search(stream.begin(), stream.end(), copy.begin(), copy.end()), stream.end());
-    EXPECT_EQ(zt::decode(stream, 4).data, input);
+    for (const uint8_t mask : {0x00, 0xFF}) {
+        SCOPED_TRACE(mask);
+        Bytes input(6, 0x10 ^ mask);
+        input.push_back(0x77 ^ mask);
+        input.insert(input.end(), 25, 0x10 ^ mask);
+        input.insert(input.end(),
+                     {static_cast<uint8_t>(0x41 ^ mask), static_cast<uint8_t>(0x42 ^ mask)});
+        const Bytes filler = withoutCandidates(340);
+        input.insert(input.end(), filler.begin(), filler.begin() + 300);
+        input.insert(input.end(), 10, 0x10);
+        input.insert(input.end(), {0x41, 0x42});
+        // More bytes after it, so that runs are measured past the copy's length.
+        input.insert(input.end(), filler.begin() + 300, filler.end());
+        Bytes stream = zt::encode(input, 4);
+        const Bytes copy = hex(mask ? "AB 16 00" : "8B 16 00");
+        EXPECT_NE(std::search(stream.begin(), stream.end(), copy.begin(), copy.end()),
+                  stream.end());
+        EXPECT_EQ(zt::decode(stream, 4).data, input);
+    }
 }
 
 // The shortest-stream export shares the frame: the same failures and the
