@@ -1,5 +1,3 @@
-// The small helpers are always inlined: the fuzzers' sanitizers otherwise
-// leave them as calls in every search loop.
 // Positions grouped by a key of the bytes that start there, each group in
 // increasing position order. It is built as the encoder advances: a search
 // below position `high` first adds the positions up to there, so an encoder
@@ -16,6 +14,9 @@
 #include <memory>
 
 namespace zarni::codec {
+
+// The small helpers here are always inlined: in the fuzzers' sanitized
+// builds they were calls in every search loop.
 
 // std::max of a list, without the list (a call in the fuzzers' builds).
 [[gnu::always_inline]] inline uint32_t largest(uint32_t a) {
@@ -128,10 +129,10 @@ class KeyIndex {
 // set filled as the encoder advances. A string whose bit is clear starts
 // nowhere before, so no match of three bytes or more can be found for it and
 // the search is skipped; on data without repeats that is nearly every search.
-// At 32 bits a position a false hit is rare (one in eight at 4 bits let
-// enough searches through that the indexes were built over every position
-// anyway); the set then outgrows the first-level cache, so encoders prefetch
-// the bits they will ask for a few positions ahead.
+// At 32 bits a position a false hit is rare (at a quarter of that, one in
+// eight let enough searches through that the indexes were built over every
+// position anyway); the set then outgrows the first-level cache, so encoders
+// prefetch the bits they will ask for a few positions ahead.
 class TripleFilter {
   public:
     TripleFilter() = default;
