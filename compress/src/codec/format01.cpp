@@ -80,8 +80,7 @@ void encodeFormat01(EncoderFrame& f, uint8_t* data, uint32_t size) {
             f.put(0xFF);
             return;
         }
-        if (p + TripleFilter::kAhead + 3 <= size)
-            seen.prefetch(tripleKey(data + p + TripleFilter::kAhead));
+        if (uint32_t ahead; seen.ahead(p, ahead)) seen.prefetch(ahead);
         const uint32_t e = size - p < kMaxCommandLength ? size - p : kMaxCommandLength;
         // Fills first: only a copy that beats them is searched for.
         const LzFills fills = measureLzFills(data + p, e);

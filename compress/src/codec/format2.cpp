@@ -97,12 +97,14 @@ struct Encoder {
         }
     }
 
-    // The filter bits that search(q) asks for.
-    void prefetch(uint32_t q) const {
-        const uint8_t* t = data + q;
-        seen.prefetch(tripleKey(t));
-        seen.prefetch(kReversed[t[0]] | kReversed[t[1]] << 8 | kReversed[t[2]] << 16);
-        seen.prefetch(t[2] | t[1] << 8 | t[0] << 16);
+    // The filter bits that search() asks for some positions on from p.
+    void prefetchAhead(uint32_t p) const {
+        uint32_t t;
+        if (!seen.ahead(p, t)) return;
+        const uint32_t b0 = t & 0xFF, b1 = (t >> 8) & 0xFF, b2 = t >> 16;
+        seen.prefetch(t);
+        seen.prefetch(kReversed[b0] | kReversed[b1] << 8 | kReversed[b2] << 16);
+        seen.prefetch(b2 | b1 << 8 | b0 << 16);
     }
 
     // Relative sources lie 1 to 127 back and take 3 bytes; absolute ones lie
@@ -233,7 +235,7 @@ void encodeFormat2(EncoderFrame& f, uint8_t* data, uint32_t size) {
             f.put(0xFF);
             return;
         }
-        if (p + TripleFilter::kAhead + 3 <= size) enc.prefetch(p + TripleFilter::kAhead);
+        enc.prefetchAhead(p);
         const uint32_t e = size - p < kMaxCommandLength ? size - p : kMaxCommandLength;
         const uint8_t v0 = data[p], v1 = data[p + 1];
         Candidates c;

@@ -469,8 +469,7 @@ void encodeFormat3(EncoderFrame& f, uint8_t* data, uint32_t size) {
     }
     uint32_t p = 0, r = 0;
     while (f.go && p + 3 <= size) {
-        if (p + TripleFilter::kAhead + 3 <= size)
-            pass.seen.prefetch(tripleKey(data + p + TripleFilter::kAhead));
+        if (uint32_t ahead; pass.seen.ahead(p, ahead)) pass.seen.prefetch(ahead);
         Candidates c;
         const uint32_t e = smaller(size - p, 275);
         pass.fills(p, c);

@@ -50,8 +50,7 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
             f.put(0xFF);
             return;
         }
-        if (p + TripleFilter::kAhead + 3 <= size) {
-            const uint32_t ahead = tripleKey(data + p + TripleFilter::kAhead);
+        if (uint32_t ahead; seen.ahead(p, ahead)) {
             seen.prefetch(ahead);
             seen.prefetch(ahead ^ 0xFFFFFF);
         }

@@ -163,9 +163,14 @@ class TripleFilter {
         return seen;
     }
 
+    // Encoders prefetch the bits they will ask for about a miss's time ahead:
+    // the triple at p + 16, false where there is none.
+    bool ahead(uint32_t p, uint32_t& triple) const {
+        if (p + 16 >= count_) return false;
+        triple = tripleKey(data_ + p + 16);
+        return true;
+    }
     void prefetch(uint32_t triple) const { __builtin_prefetch(bits_ + (hash(triple) >> 6), 1); }
-    // How far ahead encoders prefetch: about the time of a miss.
-    static constexpr uint32_t kAhead = 16;
 
     // Bytes [from, to) repeat those a fixed distance before them (a plain
     // copy or a fill), so every triple that starts there before to - 2 has
@@ -228,43 +233,37 @@ struct Match {
 
 // The match that a walk over the entries of r in increasing position order
 // keeps when it takes a candidate of at least `minimum` bytes (never fewer
-// than the key's) only if it is strictly longer than the one kept: the
-// earliest of the longest. bytesAt(pos)
-// is where a candidate's bytes start, compared as b ^ mask against target;
-// capAt(pos) caps its length, never above limit. A candidate can only be kept
-// if it matches at byte `need - 1`, which rules most out with one compare.
-template <class BytesAt, class CapAt>
-inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t* target,
-                        uint32_t limit, uint32_t minimum, uint8_t mask, Match& m, BytesAt bytesAt,
-                        CapAt capAt) {
+// than the key's) and at most `limit`, only if it is strictly longer than the
+// one kept: the earliest of the longest. Candidates are the positions of
+// `base`, an array laid out as the indexed data (the data itself, or each of
+// its bytes bit-reversed), compared as b ^ mask against target. A candidate
+// can only be kept if it matches at byte `need - 1`, which rules most out
+// with one compare.
+inline void walkLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t* base,
+                        const uint8_t* target, uint32_t limit, uint32_t minimum, uint8_t mask,
+                        Match& m) {
     for (uint32_t pos = r.first; pos < r.high; pos = index.next(pos)) {
         const uint32_t need = m.length + 1 > minimum ? m.length + 1 : minimum;
         if (need > limit) return;
-        const uint32_t cap = capAt(pos);
-        if (need > cap) continue;
-        const uint8_t* q = bytesAt(pos);
-        if (q[need - 1] != static_cast<uint8_t>(target[need - 1] ^ mask)) continue;
-        const uint32_t t = matchLength(target, q, cap, mask);
+        const uint8_t* q = base + pos;
+        if ((q[need - 1] ^ mask) != target[need - 1]) continue;
+        const uint32_t t = matchLength(target, q, limit, mask);
         if (t >= need) m = {t, pos};
     }
 }
 
-// Candidates are the positions of `base`, an array laid out as the indexed
-// data (the data itself, or each of its bytes bit-reversed), compared as
-// b ^ mask against target.
-// When the target opens with a run of equal bytes, a candidate inside a run
-// of them fails if that run is longer than the target's (at the target's
-// first other byte) or too short for the length needed, and so do the next
-// positions of its run up to where that changes: the walk jumps there, an
-// entry of the same key. On maps of long runs that is most of the chain.
+// walkLongest, and when the target opens with a run of equal bytes, a
+// candidate inside a run of them fails if that run is longer than the
+// target's (at the target's first other byte) or too short for the length
+// needed, and so do the next positions of its run up to where that changes:
+// the walk jumps there, an entry of the same key. On maps of long runs that
+// is most of the chain.
 inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t* base,
                         const uint8_t* target, uint32_t limit, uint32_t minimum, uint8_t mask,
                         Match& m) {
     const uint32_t run = limit >= 4 ? 1 + matchLength(target + 1, target, limit - 1, 0) : 0;
     if (run < 4 || run >= limit) {
-        keepLongest(
-            index, r, target, limit, minimum, mask, m, [base](uint32_t q) { return base + q; },
-            [limit](uint32_t) { return limit; });
+        walkLongest(index, r, base, target, limit, minimum, mask, m);
         return;
     }
     const uint8_t v = target[0] ^ mask;  // the run's byte as the candidates hold it
