@@ -194,7 +194,7 @@ struct Encoder {
             const uint32_t cap = x + 1 < e ? x + 1 : e;
             const uint8_t* q = back + last - x;  // q[k] = data[x - k]
             if (need <= cap) {
-                if (q[need - 1] == target[need - 1]) {
+                if (mayReach(target, q, need, cap, 0)) {
                     const uint32_t t = matchLength(target, q, cap, 0);
                     if (t >= need) m = {t, pos};
                 } else if (run >= 4 && run < e && q[0] == v && q[offset] == v) {

@@ -215,7 +215,7 @@ struct MainPass {
                 const uint32_t q = p - 8 * k;
                 // Only a longer match than the kept one counts.
                 const uint32_t need = kept + 1 > 3 ? kept + 1 : 3;
-                if (need > limit || data[q + need - 1] != target[need - 1]) continue;
+                if (need > limit || !mayReach(target, data + q, need, limit, 0)) continue;
                 const uint32_t t = matchLength(target, data + q, limit, 0);
                 if (t >= need) {
                     kept = smaller(t, 18);
@@ -244,7 +244,8 @@ struct MainPass {
         if (e >= 20) {
             for (uint32_t q = quads.last(key, p); q != KeyIndex::kEnd && q >= low;
                  q = quads.previous(q)) {
-                if (data[q + 19] != target[19] || matchLength(target, data + q, 20, 0) < 20)
+                if (!mayReach(target, data + q, 20, 20, 0) ||
+                    matchLength(target, data + q, 20, 0) < 20)
                     continue;
                 c.length[kCopyFC] = 19;
                 c.source[kCopyFC] = q;

@@ -1,0 +1,81 @@
+// The encoders' searches: a candidate that the filter or a chain walk wrongly
+// rules out changes their output, and no stream would fail to decode.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "pair_index.h"
+
+namespace {
+
+using zarni::codec::KeyIndex;
+using zarni::codec::keepLongest;
+using zarni::codec::Match;
+using zarni::codec::matchLength;
+using zarni::codec::pairKey;
+using zarni::codec::quadKey;
+using zarni::codec::TripleFilter;
+using zarni::codec::tripleKey;
+
+// The walk keeps the earliest of the longest matches of at least `minimum`
+// bytes, capped at the limit, plain or inverted, as trying every earlier
+// position does. Data of two byte values in runs passes most candidates'
+// first bytes and takes the run jumps.
+TEST(ChainWalk, KeepsTheEarliestLongestAsTryingEveryPositionDoes) {
+    std::mt19937 rng(7);
+    std::vector<uint8_t> data;
+    while (data.size() < 3000) data.insert(data.end(), 1 + rng() % 9, rng() % 2 ? 0xFF : 0x00);
+    const auto size = static_cast<uint32_t>(data.size());
+    const uint8_t* d = data.data();
+    for (const uint32_t keyBytes : {2u, 4u}) {
+        for (const uint8_t mask : {uint8_t{0}, uint8_t{0xFF}}) {
+            // Pairs are searched in a window of 128 as format 2 does.
+            const uint32_t window = keyBytes == 2 ? 128 : KeyIndex::kEnd;
+            KeyIndex index;
+            ASSERT_TRUE(keyBytes == 2 ? index.buildPairs(d, size, window)
+                                      : index.buildQuads(d, size, window));
+            for (uint32_t p = 1; p + 4 < size; p += 3) {
+                const uint32_t limit = std::min<uint32_t>(size - p, 5 + p % 40);
+                const uint32_t minimum = keyBytes + p % 7;
+                const uint32_t low = keyBytes == 2 && p > 127 ? p - 127 : 0;
+                const uint32_t key = (keyBytes == 2 ? pairKey(d + p) : quadKey(d + p)) ^
+                                     (mask ? (keyBytes == 2 ? 0xFFFFu : 0xFFFFFFFFu) : 0u);
+                Match walked;
+                keepLongest(index, index.find(key, low, p), d, p, limit, minimum, mask, walked);
+                Match tried;
+                for (uint32_t q = low; q < p; ++q) {
+                    const uint32_t t = matchLength(d + p, d + q, limit, mask);
+                    if (t >= minimum && t > tried.length) tried = {t, q};
+                }
+                ASSERT_EQ(walked.length, tried.length) << keyBytes << " " << int{mask} << " " << p;
+                if (tried.length) ASSERT_EQ(walked.source, tried.source) << p;
+            }
+        }
+    }
+}
+
+// The encoders skip a search when the filter says its string starts nowhere
+// before: a string it forgets would change their output.
+// Each thread lends its memory to one filter at a time: a second one built
+// while the first is alive must neither clear nor share the first one's set.
+TEST(TripleFilter, TwoAliveOnOneThreadKeepTheirOwnStrings) {
+    const uint8_t first[] = {1, 2, 3, 9, 9, 9, 9, 9};
+    const uint8_t second[] = {7, 7, 7, 7, 7, 7, 7, 7};
+    TripleFilter a;
+    ASSERT_TRUE(a.build(first, sizeof first));
+    EXPECT_FALSE(a.mayStartBefore(0u));  // 1 2 3, now added
+    {
+        TripleFilter b;
+        ASSERT_TRUE(b.build(second, sizeof second));
+        EXPECT_FALSE(b.mayStartBefore(0u));
+        EXPECT_TRUE(b.mayStartBefore(1u));
+    }
+    EXPECT_TRUE(a.mayStartBefore(tripleKey(first), 1));
+    // The set that a later filter gets is empty again.
+    TripleFilter c;
+    ASSERT_TRUE(c.build(second, sizeof second));
+    EXPECT_FALSE(c.mayStartBefore(0u));
+}
+
+}  // namespace
