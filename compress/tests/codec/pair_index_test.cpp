@@ -1,16 +1,16 @@
 // The encoders' searches: a candidate that the filter or a chain walk wrongly
 // rules out changes their output, and no stream would fail to decode.
+#include "pair_index.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <vector>
 
-#include "pair_index.h"
-
 namespace {
 
-using zarni::codec::KeyIndex;
 using zarni::codec::keepLongest;
+using zarni::codec::KeyIndex;
 using zarni::codec::Match;
 using zarni::codec::matchLength;
 using zarni::codec::pairKey;
