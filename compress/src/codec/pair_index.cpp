@@ -115,7 +115,7 @@ bool TripleFilter::build(const uint8_t* data, uint32_t size) {
     added_ = 0;
     uint32_t bits = 10;
     while ((1u << bits) < count_ * 32) ++bits;
-    shift_ = 32 - bits;
+    shift_ = 64 - (bits - 6);
     const size_t words = (size_t{1} << bits) / 64;
     ThreadTriples& t = threadTriples;
     if (!t.busy && t.words < words) {

@@ -126,13 +126,14 @@ class KeyIndex {
 };
 
 // The three-byte strings that start before a position, as bits of a hashed
-// set filled as the encoder advances. A string whose bit is clear starts
+// set filled as the encoder advances. A string with a bit clear starts
 // nowhere before, so no match of three bytes or more can be found for it and
 // the search is skipped; on data without repeats that is nearly every search.
-// At 32 bits a position a false hit is rare (at a quarter of that, one in
-// eight let enough searches through that the indexes were built over every
-// position anyway); the set then outgrows the first-level cache, so encoders
-// prefetch the bits they will ask for a few positions ahead.
+// At 32 bits a position and two bits a string a false hit is rare: every
+// search let through adds the positions before it to the indexes, and with
+// one in thirty let through that was all of them. The set then outgrows the
+// first-level cache, so encoders prefetch the bits they will ask for a few
+// positions ahead.
 class TripleFilter {
   public:
     TripleFilter() = default;
@@ -145,8 +146,9 @@ class TripleFilter {
     // False only when triple (bytes low first) starts at no position below high.
     [[gnu::always_inline]] bool mayStartBefore(uint32_t triple, uint32_t high) {
         addUpTo(high);
-        const uint32_t b = hash(triple);
-        return (bits_[b >> 6] >> (b & 63)) & 1;
+        const uint64_t h = hash(triple);
+        const uint64_t bits = bitsOf(h);
+        return (bits_[h >> shift_] & bits) == bits;
     }
 
     // mayStartBefore for the three bytes at p itself. Asked in order, the
@@ -154,11 +156,11 @@ class TripleFilter {
     [[gnu::always_inline]] bool mayStartBefore(uint32_t p) {
         if (p >= count_) return false;  // fewer than three bytes there
         if (added_ != p && !catchUp(p)) return mayStartBefore(tripleKey(data_ + p), p);
-        const uint32_t t = hash(tripleKey(data_ + p));
-        uint64_t& word = bits_[t >> 6];
-        const uint64_t bit = uint64_t{1} << (t & 63);
-        const bool seen = word & bit;
-        word |= bit;
+        const uint64_t h = hash(tripleKey(data_ + p));
+        uint64_t& word = bits_[h >> shift_];
+        const uint64_t bits = bitsOf(h);
+        const bool seen = (word & bits) == bits;
+        word |= bits;
         added_ = p + 1;
         return seen;
     }
@@ -170,7 +172,9 @@ class TripleFilter {
         triple = tripleKey(data_ + p + 16);
         return true;
     }
-    void prefetch(uint32_t triple) const { __builtin_prefetch(bits_ + (hash(triple) >> 6), 1); }
+    void prefetch(uint32_t triple) const {
+        __builtin_prefetch(bits_ + (hash(triple) >> shift_), 1);
+    }
 
     // Bytes [from, to) repeat those a fixed distance before them (a plain
     // copy or a fill), so every triple that starts there before to - 2 has
@@ -194,17 +198,23 @@ class TripleFilter {
         if (high > added_) added_ = high;
     }
     void add(uint32_t triple) {
-        const uint32_t b = hash(triple);
-        bits_[b >> 6] |= uint64_t{1} << (b & 63);
+        const uint64_t h = hash(triple);
+        bits_[h >> shift_] |= bitsOf(h);
     }
-    [[gnu::always_inline]] uint32_t hash(uint32_t triple) const {
-        return (triple * 0x9E3779B1u) >> shift_;
+    // A string sets two bits of one word: a sixth of the false hits or less
+    // of one bit, and still one cache line a question. The word comes from
+    // the top of the product, the bits from below it.
+    [[gnu::always_inline]] static uint64_t hash(uint32_t triple) {
+        return triple * 0x9E3779B97F4A7C15ull;
+    }
+    [[gnu::always_inline]] static uint64_t bitsOf(uint64_t h) {
+        return uint64_t{1} << ((h >> 34) & 63) | uint64_t{1} << ((h >> 40) & 63);
     }
 
     const uint8_t* data_ = nullptr;
     uint32_t count_ = 0;
     uint32_t added_ = 0;
-    uint32_t shift_ = 32;
+    uint32_t shift_ = 64;  // of the word index
     uint64_t* bits_ = nullptr;
     std::unique_ptr<uint64_t, FreeDeleter> own_;  // when not the thread's
 };
