@@ -202,10 +202,12 @@ struct MainPass {
             // The sources that start with the target's three bytes, found
             // without a branch per source: bit k stands for 8k back.
             uint32_t hits = 0;
+            const uint32_t three = tripleKey(target);
             for (uint32_t back = 8; back <= 128 && back <= p; back += 8) {
-                const uint8_t* q = target - back;
-                const bool three = (q[0] == target[0]) & (q[1] == target[1]) & (q[2] == target[2]);
-                hits |= uint32_t{three} << (back / 8);
+                // Four bytes read, the fourth still before the target.
+                uint32_t q;
+                std::memcpy(&q, target - back, 4);
+                hits |= uint32_t{(q & 0xFFFFFF) == three} << (back / 8);
             }
             uint32_t kept = 0;
             const uint32_t limit = smaller(e, 19);
