@@ -203,11 +203,18 @@ struct MainPass {
             // without a branch per source: bit k stands for 8k back.
             uint32_t hits = 0;
             const uint32_t three = tripleKey(target);
-            for (uint32_t back = 8; back <= 128 && back <= p; back += 8) {
-                // Four bytes read, the fourth still before the target.
+            // Four bytes read a source, the fourth still before the target.
+            auto at = [&](uint32_t back) {
                 uint32_t q;
                 std::memcpy(&q, target - back, 4);
-                hits |= uint32_t{(q & 0xFFFFFF) == three} << (back / 8);
+                return uint32_t{(q & 0xFFFFFF) == three} << (back / 8);
+            };
+            if (p >= 128) {
+                // All sixteen: a loop of fixed length, which the compiler
+                // turns into a few vector compares.
+                for (uint32_t back = 8; back <= 128; back += 8) hits |= at(back);
+            } else {
+                for (uint32_t back = 8; back <= p; back += 8) hits |= at(back);
             }
             uint32_t kept = 0;
             const uint32_t limit = smaller(e, 19);

@@ -130,6 +130,15 @@ TEST(Format3Encode, EightByteRepeatUsesTheShortCopy) {
     Bytes eight = zt::noise(8);
     Bytes stream = zt::encode(concat(eight, eight), 3);
     EXPECT_EQ(stream, concat(concat(hex("07"), eight), hex("FE 05 FF")));
+    // Every one of its sixteen distances, also where all of them lie inside the input.
+    for (uint32_t back = 8; back <= 128; back += 8) {
+        Bytes in = zt::noise(200);
+        in = concat(in, Bytes(in.end() - back, in.end() - back + 8));
+        stream = zt::encode(in, 3);
+        EXPECT_EQ(tail(stream, 3),
+                  Bytes({0xFE, static_cast<uint8_t>(5 + 16 * (back / 8 - 1)), 0xFF}))
+            << back;
+    }
 }
 
 TEST(Format3Encode, LiteralRunsHoldAtMost240Bytes) {
