@@ -248,22 +248,29 @@ struct MainPass {
         if (beatsFill > 19 - 3 || c.length[kCopyFD]) return;
         // 0xFC keeps its length capped at 19, so any match of 20 or more
         // replaces the kept one: the last such source wins. Without one, the
-        // cap changes nothing and the earliest longest wins.
+        // cap changes nothing and the earliest longest wins. One walk back
+        // from the newest source finds either: the first of 20 bytes ends
+        // it, and an older source as long as the kept one replaces it.
         const uint32_t low = p > 4096 ? p - 4096 : 0;
-        if (e >= 20) {
-            for (uint32_t q = quads.last(key, p); q != KeyIndex::kEnd && q >= low;
-                 q = quads.previous(q)) {
-                if (!mayReach(target, data + q, 20, 20, 0) ||
-                    matchLength(target, data + q, 20, 0) < 20)
-                    continue;
+        const uint32_t cap = smaller(e, 19), reach = e >= 20 ? 20 : cap;
+        const uint32_t minimum = beatsFill + 3 > 4 ? beatsFill + 3 : 4;
+        Match m;
+        for (uint32_t q = quads.last(key, p); q != KeyIndex::kEnd && q >= low;
+             q = quads.previous(q)) {
+            uint32_t need = m.length > minimum ? m.length : minimum;
+            if (need > cap) {
+                if (reach <= cap) break;
+                need = 20;
+            }
+            if (!mayReach(target, data + q, need, reach, 0)) continue;
+            const uint32_t t = matchLength(target, data + q, reach, 0);
+            if (t >= 20) {
                 c.length[kCopyFC] = 19;
                 c.source[kCopyFC] = q;
                 return;
             }
+            if (t >= need) m = {t, q};
         }
-        Match m;
-        keepLongest(quads, quads.find(key, low, p), data, p, smaller(e, 19),
-                    beatsFill + 3 > 4 ? beatsFill + 3 : 4, 0, m);
         c.length[kCopyFC] = m.length;
         c.source[kCopyFC] = m.source;
     }

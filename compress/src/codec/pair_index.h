@@ -77,9 +77,10 @@ class KeyIndex {
         return widen(next_[position & ringMask_]);
     }
 
-    // Windowed indexes: the last position of key's bucket below high, and the
-    // one before a position (both may lie before the window; callers stop there).
-    uint32_t last(uint32_t key, uint32_t high) const;
+    // Windowed indexes: the last position of key's bucket below high (adding
+    // the positions up to there first, as find does), and the one before a
+    // position (both may lie before the window; callers stop there).
+    uint32_t last(uint32_t key, uint32_t high);
     [[gnu::always_inline]] uint32_t previous(uint32_t position) const {
         return widen(previous_[position & ringMask_]);
     }
