@@ -126,6 +126,17 @@ TEST(Format3Encode, CappedCopyTakesTheLastSourceOfALongerMatch) {
     EXPECT_EQ(zt::decode(stream, 3).data, in);
 }
 
+TEST(Format3Encode, LongCopyTakesTheEarliestOfEquallyLongSources) {
+    // The same 24 bytes at 0, 100 and 200: at 200 both earlier ones match
+    // all 24, and the one 200 back wins.
+    Bytes in = zt::noise(224);
+    std::copy(in.begin(), in.begin() + 24, in.begin() + 100);
+    std::copy(in.begin(), in.begin() + 24, in.begin() + 200);
+    const Bytes stream = zt::encode(in, 3);
+    EXPECT_EQ(tail(stream, 4), hex("FD C7 04 FF"));
+    EXPECT_EQ(zt::decode(stream, 3).data, in);
+}
+
 TEST(Format3Encode, EightByteRepeatUsesTheShortCopy) {
     Bytes eight = zt::noise(8);
     Bytes stream = zt::encode(concat(eight, eight), 3);
