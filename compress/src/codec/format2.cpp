@@ -136,7 +136,7 @@ struct Encoder {
         auto longer = [min4](const Match& relative) { return std::max(min4, relative.length + 1); };
 
         if (forward) {
-            keepLongest(pairs, pairs.find(pairKey(target), near, p), data, p, e, min3, 0, c.fr);
+            keepLongestBack(pairs, pairKey(target), near, p, data, target, e, min3, 0, c.fr);
             // A relative copy as long as can be stops every other: the
             // absolute one is taken only when longer.
             if (c.fr.length >= e) return;
@@ -150,7 +150,7 @@ struct Encoder {
 
         if (reversed) {
             const uint8_t* rev = reversedBits.get();
-            keepLongest(pairs, pairs.find(reversedPair, near, p), rev, target, e, min3, 0, c.rr);
+            keepLongestBack(pairs, reversedPair, near, p, rev, target, e, min3, 0, c.rr);
             const uint32_t minRa = longer(c.rr);
             if (minRa <= e) {
                 const uint32_t key = reversedTriple | static_cast<uint32_t>(kReversed[target[3]])

@@ -235,19 +235,13 @@ struct MainPass {
         }
         if (e < 4) return;
         const uint32_t key = quadKey(target);
-        // 0xFD: at most 256 back, 20 bytes or more.
+        // 0xFD: at most 256 back, 20 bytes or more. Walked oldest first: on
+        // maps, whose rows repeat, several sources often reach the limit, and
+        // a walk back from the newest would have to link the window anyway.
         if (e >= fdMinimum) {
-            // The earliest of the longest, walking back from the newest: an
-            // older source as long as the kept one replaces it.
-            const uint32_t low = p > 256 ? p - 256 : 0;
             Match m;
-            for (uint32_t q = quads.last(key, p); q != KeyIndex::kEnd && q >= low;
-                 q = quads.previous(q)) {
-                const uint32_t need = m.length > fdMinimum ? m.length : fdMinimum;
-                if (!mayReach(target, data + q, need, e, 0)) continue;
-                const uint32_t t = matchLength(target, data + q, e, 0);
-                if (t >= need) m = {t, q};
-            }
+            keepLongest(quads, quads.find(key, p > 256 ? p - 256 : 0, p), data, p, e, fdMinimum, 0,
+                        m);
             c.length[kCopyFD] = m.length;
             c.source[kCopyFD] = m.source;
         }

@@ -89,12 +89,6 @@ KeyIndex::Range KeyIndex::findFrom(const Bucket& b, uint32_t low, uint32_t high)
     return {first, high};
 }
 
-uint32_t KeyIndex::last(uint32_t key, uint32_t high) {
-    if (added_ < high && added_ < count_) addUpTo(high);
-    uint32_t e = widen(buckets_[bucket(key)].tail);
-    while (e != kEnd && e >= high) e = previous(e);
-    return e;
-}
 
 namespace {
 

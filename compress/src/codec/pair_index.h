@@ -80,7 +80,12 @@ class KeyIndex {
     // Windowed indexes: the last position of key's bucket below high (adding
     // the positions up to there first, as find does), and the one before a
     // position (both may lie before the window; callers stop there).
-    uint32_t last(uint32_t key, uint32_t high);
+    [[gnu::always_inline]] uint32_t last(uint32_t key, uint32_t high) {
+        if (added_ < high && added_ < count_) addUpTo(high);
+        uint32_t e = widen(buckets_[bucket(key)].tail);
+        while (e != kEnd && e >= high) e = previous(e);
+        return e;
+    }
     [[gnu::always_inline]] uint32_t previous(uint32_t position) const {
         return widen(previous_[position & ringMask_]);
     }
@@ -320,6 +325,34 @@ inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t*
             }
         }
         pos = index.next(pos);
+    }
+}
+
+// The match keepLongest keeps (m empty before), over a windowed index's
+// entries of key in [low, high): walked back from the newest, an older
+// candidate as long as the kept one replaces it. One pass, where keepLongest
+// needs the entries linked forward first; without its run jumps, which the
+// window's few entries can do without.
+inline void keepLongestBack(KeyIndex& index, uint32_t key, uint32_t low, uint32_t high,
+                            const uint8_t* base, const uint8_t* target, uint32_t limit,
+                            uint32_t minimum, uint8_t mask, Match& m) {
+    if (minimum > limit) return;
+    for (uint32_t pos = index.last(key, high); pos != KeyIndex::kEnd && pos >= low;
+         pos = index.previous(pos)) {
+        const uint32_t need = m.length > minimum ? m.length : minimum;
+        const uint8_t* q = base + pos;
+        if (!mayReach(target, q, need, limit, mask)) continue;
+        const uint32_t t = matchLength(target, q, limit, mask);
+        if (t < need) continue;
+        m = {t, pos};
+        if (t == limit) {
+            // Only older candidates as long are left to take its place, and
+            // on repeating data that is every one: the oldest of them, which
+            // a walk from the oldest finds first.
+            m = {};
+            keepLongest(index, index.find(key, low, pos + 1), base, target, limit, limit, mask, m);
+            return;
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 namespace {
 
 using zarni::codec::keepLongest;
+using zarni::codec::keepLongestBack;
 using zarni::codec::KeyIndex;
 using zarni::codec::Match;
 using zarni::codec::matchLength;
@@ -18,10 +19,10 @@ using zarni::codec::quadKey;
 using zarni::codec::TripleFilter;
 using zarni::codec::tripleKey;
 
-// The walk keeps the earliest of the longest matches of at least `minimum`
+// The walks keep the earliest of the longest matches of at least `minimum`
 // bytes, capped at the limit, plain or inverted, as trying every earlier
 // position does. Data of two byte values in runs passes most candidates'
-// first bytes and takes the run jumps.
+// first bytes, takes the run jumps and has many sources that reach the limit.
 TEST(ChainWalk, KeepsTheEarliestLongestAsTryingEveryPositionDoes) {
     std::mt19937 rng(7);
     std::vector<uint8_t> data;
@@ -41,15 +42,21 @@ TEST(ChainWalk, KeepsTheEarliestLongestAsTryingEveryPositionDoes) {
                 const uint32_t low = keyBytes == 2 && p > 127 ? p - 127 : 0;
                 const uint32_t key = (keyBytes == 2 ? pairKey(d + p) : quadKey(d + p)) ^
                                      (mask ? (keyBytes == 2 ? 0xFFFFu : 0xFFFFFFFFu) : 0u);
-                Match walked;
-                keepLongest(index, index.find(key, low, p), d, p, limit, minimum, mask, walked);
                 Match tried;
                 for (uint32_t q = low; q < p; ++q) {
                     const uint32_t t = matchLength(d + p, d + q, limit, mask);
                     if (t >= minimum && t > tried.length) tried = {t, q};
                 }
+                Match walked;
+                keepLongest(index, index.find(key, low, p), d, p, limit, minimum, mask, walked);
                 ASSERT_EQ(walked.length, tried.length) << keyBytes << " " << int{mask} << " " << p;
                 if (tried.length) ASSERT_EQ(walked.source, tried.source) << p;
+                // A window can also be walked back from the newest entry.
+                if (window == KeyIndex::kEnd) continue;
+                Match back;
+                keepLongestBack(index, key, low, p, d, d + p, limit, minimum, mask, back);
+                ASSERT_EQ(back.length, tried.length) << int{mask} << " " << p;
+                if (tried.length) ASSERT_EQ(back.source, tried.source) << p;
             }
         }
     }
