@@ -7,7 +7,9 @@
 #include "zarni_compress.h"
 
 #if defined(_WIN32)
+#ifndef NOMINMAX  // MinGW's C++ headers define it already
 #define NOMINMAX
+#endif
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #endif
