@@ -67,7 +67,7 @@ class KeyIndex {
     // Positions with key key in [low, high) (and perhaps others of its
     // bucket; a key and its bit-inverse share one).
     [[gnu::always_inline]] Range find(uint32_t key, uint32_t low, uint32_t high) {
-        if (added_ < high && added_ < count_) addUpTo(high);
+        addBelow(high);
         const Bucket& b = buckets_[bucket(key)];
         if (!previous_ && low == 0) return {widen(b.head), high};
         return findFrom(b, low, high);
@@ -81,7 +81,7 @@ class KeyIndex {
     // the positions up to there first, as find does), and the one before a
     // position (both may lie before the window; callers stop there).
     [[gnu::always_inline]] uint32_t last(uint32_t key, uint32_t high) {
-        if (added_ < high && added_ < count_) addUpTo(high);
+        addBelow(high);
         uint32_t e = widen(buckets_[bucket(key)].tail);
         while (e != kEnd && e >= high) e = previous(e);
         return e;
@@ -107,6 +107,10 @@ class KeyIndex {
         return keyBytes_ == 2 ? pairKey(data_ + i) : quadKey(data_ + i);
     }
     void addUpTo(uint32_t high);
+    // Every search first adds the positions below its end.
+    [[gnu::always_inline]] void addBelow(uint32_t high) {
+        if (added_ < high && added_ < count_) addUpTo(high);
+    }
     Range findFrom(const Bucket& b, uint32_t low, uint32_t high);
     // Plain and inverted copies look up a key and its inverse: one bucket.
     [[gnu::always_inline]] uint32_t bucket(uint32_t key) const {
@@ -269,9 +273,8 @@ struct Match {
 // than the key's) and at most `limit`, only if it is strictly longer than the
 // one kept: the earliest of the longest. Candidates are the positions of
 // `base`, an array laid out as the indexed data (the data itself, or each of
-// its bytes bit-reversed), compared as b ^ mask against target. A candidate
-// can only be kept if it matches at byte `need - 1`, which rules most out
-// with one compare.
+// its bytes bit-reversed), compared as b ^ mask against target. mayReach
+// rules most candidates out with one compare.
 inline void walkLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t* base,
                         const uint8_t* target, uint32_t limit, uint32_t minimum, uint8_t mask,
                         Match& m) {

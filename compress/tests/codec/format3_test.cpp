@@ -137,11 +137,11 @@ TEST(Format3Encode, LongCopyTakesTheEarliestOfEquallyLongSources) {
     EXPECT_EQ(zt::decode(stream, 3).data, in);
 }
 
-TEST(Format3Encode, EightByteRepeatUsesTheShortCopy) {
+TEST(Format3Encode, RepeatsUpTo128BackUseTheShortCopy) {
     Bytes eight = zt::noise(8);
     Bytes stream = zt::encode(concat(eight, eight), 3);
     EXPECT_EQ(stream, concat(concat(hex("07"), eight), hex("FE 05 FF")));
-    // Every one of its sixteen distances, also where all of them lie inside the input.
+    // Every one of its sixteen distances, where all of them lie inside the input.
     for (uint32_t back = 8; back <= 128; back += 8) {
         Bytes in = zt::noise(200);
         in = concat(in, Bytes(in.end() - back, in.end() - back + 8));

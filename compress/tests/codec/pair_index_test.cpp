@@ -62,8 +62,6 @@ TEST(ChainWalk, KeepsTheEarliestLongestAsTryingEveryPositionDoes) {
     }
 }
 
-// The encoders skip a search when the filter says its string starts nowhere
-// before: a string it forgets would change their output.
 // Each thread lends its memory to one filter at a time: a second one built
 // while the first is alive must neither clear nor share the first one's set.
 TEST(TripleFilter, TwoAliveOnOneThreadKeepTheirOwnStrings) {
