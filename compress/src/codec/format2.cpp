@@ -2,8 +2,15 @@
 // backward copies addressed by a 15-bit position or a 7-bit distance.
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include "command_header.h"
 #include "frame.h"
@@ -62,6 +69,104 @@ void decodeFormat2(DecoderFrame& f) {
 
 namespace {
 
+// Bit i set where a[q + i] == x0 and a[q + i + 1] == x1, for i below n
+// (at most 64); a is readable below `readable`.
+[[gnu::always_inline]] inline uint64_t pairMask(const uint8_t* a, uint32_t q, uint32_t n,
+                                                uint32_t readable, uint8_t x0, uint8_t x1) {
+    uint64_t mask = 0;
+    uint32_t i = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i b0 = _mm_set1_epi8(static_cast<char>(x0));
+    const __m128i b1 = _mm_set1_epi8(static_cast<char>(x1));
+    for (; i < n && q + i + 17 <= readable; i += 16) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + q + i));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + q + i + 1));
+        const __m128i both = _mm_and_si128(_mm_cmpeq_epi8(first, b0), _mm_cmpeq_epi8(second, b1));
+        mask |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(both))) << i;
+    }
+#endif
+    for (; i < n; ++i)
+        if (a[q + i] == x0 && a[q + i + 1] == x1) mask |= uint64_t{1} << i;
+    return n < 64 ? mask & ((uint64_t{1} << n) - 1) : mask;
+}
+
+// Calls visit(q) for each q in [low, high) where the `bytes` (2 or 4) bytes
+// at a + q are those of key (low byte first), oldest first, until it returns
+// false. A relative source lies at most 127 bytes back: comparing them all,
+// sixteen at a time, costs less than indexing every position.
+template <class Visit>
+[[gnu::always_inline]] inline void forEachKey(const uint8_t* a, uint32_t low, uint32_t high,
+                                              uint32_t readable, uint32_t key, uint32_t bytes,
+                                              Visit visit) {
+    const auto x0 = static_cast<uint8_t>(key), x1 = static_cast<uint8_t>(key >> 8);
+    const auto x2 = static_cast<uint8_t>(key >> 16), x3 = static_cast<uint8_t>(key >> 24);
+    for (uint32_t q = low; q < high; q += 64) {
+        const uint32_t n = high - q < 64 ? high - q : 64;
+        uint64_t mask = pairMask(a, q, n, readable, x0, x1);
+        if (bytes == 4 && mask) mask &= pairMask(a, q + 2, n, readable, x2, x3);
+        for (; mask; mask &= mask - 1)
+            if (!visit(q + static_cast<uint32_t>(std::countr_zero(mask)))) return;
+    }
+}
+
+// The four-byte strings that start below a position and below 0x8000, where
+// absolute sources lie, as three bits of one word each. The triple filter
+// lets through every string that occurred anywhere before; on data without
+// repeats this one rules out nearly all of them, so the absolute searches,
+// and the index they need, are skipped. Built on its first question; once a
+// few strings have been found, the data repeats, and it answers yes to all.
+class QuadFilter {
+  public:
+    void init(const uint8_t* data, uint32_t size) {
+        data_ = data;
+        const uint32_t count = size >= 4 ? size - 3 : 0;
+        limit_ = count < kAbsoluteLimit ? count : kAbsoluteLimit;
+    }
+
+    bool mayStartBefore(uint32_t quad, uint32_t high) {
+        if (found_ >= kEnough || (!bits_ && !allocate())) return true;
+        if (high > limit_) high = limit_;
+        for (; added_ < high; ++added_) {
+            const uint64_t h = hash(quadKey(data_ + added_));
+            bits_[h >> shift_] |= bitsOf(h);
+        }
+        const uint64_t h = hash(quad), b = bitsOf(h);
+        if ((bits_[h >> shift_] & b) != b) return false;
+        ++found_;
+        return true;
+    }
+
+  private:
+    static constexpr uint32_t kEnough = 16;
+
+    // Each thread keeps the memory, as the triple filter does; format 2
+    // encoders never run nested on one thread.
+    bool allocate() {
+        uint32_t words = 64;
+        while (words < limit_) words <<= 1;
+        shift_ = 64 - static_cast<uint32_t>(std::countr_zero(words));
+        static thread_local std::unique_ptr<uint64_t, FreeDeleter> memory;
+        static thread_local uint32_t capacity = 0;
+        if (capacity < words) {
+            memory.reset(static_cast<uint64_t*>(std::malloc(size_t{words} * 8)));
+            capacity = memory ? words : 0;
+            if (!memory) return false;
+        }
+        bits_ = memory.get();
+        std::memset(bits_, 0, size_t{words} * 8);
+        return true;
+    }
+    static uint64_t hash(uint32_t quad) { return quad * 0x9E3779B97F4A7C15ull; }
+    static uint64_t bitsOf(uint64_t h) {
+        return uint64_t{1} << ((h >> 20) & 63) | uint64_t{1} << ((h >> 26) & 63) |
+               uint64_t{1} << ((h >> 32) & 63);
+    }
+
+    const uint8_t* data_ = nullptr;
+    uint32_t limit_ = 0, added_ = 0, shift_ = 64, found_ = 0;
+    uint64_t* bits_ = nullptr;
+};
+
 struct Candidates {
     Match fa, fr;  // forward, absolute and relative
     Match ra, rr;  // bit-reversed
@@ -72,8 +177,10 @@ struct Candidates {
 struct Encoder {
     const uint8_t* data;
     uint32_t size;
-    KeyIndex pairs, quads;
+    KeyIndex quads;
     TripleFilter seen;
+    QuadFilter far;
+    uint32_t scanned = 0;  // bytes the absolute searches compared without the index
     std::unique_ptr<uint8_t[]> reversedBits;  // kReversed of every byte
     std::unique_ptr<uint8_t[]> mirrored;      // data back to front
     uint32_t converted = 0;                   // both hold data[0, converted)
@@ -81,8 +188,8 @@ struct Encoder {
     bool build() {
         reversedBits.reset(new (std::nothrow) uint8_t[size]);
         mirrored.reset(new (std::nothrow) uint8_t[size]);
-        return reversedBits && mirrored && pairs.buildPairs(data, size, kMaxDistance + 1) &&
-               quads.buildQuads(data, size) && seen.build(data, size);
+        far.init(data, size);
+        return reversedBits && mirrored && quads.buildQuads(data, size) && seen.build(data, size);
     }
 
     // The searches at p read sources below p and at most 1024 bytes on;
@@ -128,34 +235,45 @@ struct Encoder {
         const uint32_t reversedPair = kReversed[v0] | kReversed[v1] << 8;
         const uint32_t reversedTriple = reversedPair | kReversed[target[2]] << 16;
         const uint32_t backTriple = target[2] | v1 << 8 | v0 << 16;
-        const bool forward = min3 <= e && seen.mayStartBefore(p);
+        // Asked before p itself is added: a string that reads the same back
+        // to front would find itself.
         const bool reversed = min3 <= e && starts(reversedTriple);
         const bool backward = starts(backTriple);
+        const bool forward = min3 <= e && seen.mayStartBefore(p);
         // Each absolute copy is taken only when longer than the relative copy
         // of its kind, and one not longer decides no other comparison.
         auto longer = [min4](const Match& relative) { return std::max(min4, relative.length + 1); };
 
         if (forward) {
-            keepLongestBack(pairs, pairKey(target), near, p, data, target, e, min3, 0, c.fr);
+            nearest(data, pairKey(target), 2, near, p, p, e, min3, c.fr);
             // A relative copy as long as can be stops every other: the
             // absolute one is taken only when longer.
             if (c.fr.length >= e) return;
             const uint32_t minFa = longer(c.fr);
-            if (minFa <= e)
-                keepLongest(quads, quads.find(quadKey(target), 0, absoluteEnd), data, p, e, minFa,
-                            0, c.fa);
+            const uint32_t key = minFa <= e ? quadKey(target) : 0;
+            if (minFa <= e && far.mayStartBefore(key, absoluteEnd)) {
+                if (scanFar(absoluteEnd))
+                    nearest(data, key, 4, 0, absoluteEnd, p, e, minFa, c.fa);
+                else
+                    keepLongest(quads, quads.find(key, 0, absoluteEnd), data, p, e, minFa, 0, c.fa);
+            }
         }
         if (!reversed && !backward) return;
-        convertUpTo(p + kMaxCommandLength);
 
         if (reversed) {
             const uint8_t* rev = reversedBits.get();
-            keepLongestBack(pairs, reversedPair, near, p, rev, target, e, min3, 0, c.rr);
+            nearest(rev, reversedPair, 2, near, p, p, e, min3, c.rr);
             const uint32_t minRa = longer(c.rr);
-            if (minRa <= e) {
-                const uint32_t key = reversedTriple | static_cast<uint32_t>(kReversed[target[3]])
-                                                          << 24;
-                keepLongest(quads, quads.find(key, 0, absoluteEnd), rev, target, e, minRa, 0, c.ra);
+            const uint32_t key =
+                minRa <= e ? reversedTriple | static_cast<uint32_t>(kReversed[target[3]]) << 24 : 0;
+            if (minRa <= e && far.mayStartBefore(key, absoluteEnd)) {
+                if (scanFar(absoluteEnd)) {
+                    nearest(rev, key, 4, 0, absoluteEnd, p, e, minRa, c.ra);
+                } else {
+                    convertUpTo(p + kMaxCommandLength);
+                    keepLongest(quads, quads.find(key, 0, absoluteEnd), rev, target, e, minRa, 0,
+                                c.ra);
+                }
             }
             if (c.rr.length >= e) return;
         }
@@ -166,12 +284,68 @@ struct Encoder {
         // Relative sources come from the pair at X - 1, absolute ones from
         // the four bytes at X - 3, so entries ascend with X.
         const uint32_t nearPair = p > kMaxDistance + 1 ? p - kMaxDistance - 1 : 0;
-        backwardLongest(pairs, pairs.find(v1 | v0 << 8, nearPair, p > 0 ? p - 1 : 0), p, e, 1,
-                        minBr, c.br);
+        nearestBackward(v1 | v0 << 8, 2, nearPair, p > 0 ? p - 1 : 0, p, e, minBr, c.br);
         const uint32_t minBa = longer(c.br);
-        if (minBa <= e && absoluteEnd >= 3)
-            backwardLongest(quads, quads.find(target[3] | backTriple << 8, 0, absoluteEnd - 3), p,
-                            e, 3, minBa, c.ba);
+        const uint32_t key = minBa <= e ? target[3] | backTriple << 8 : 0;
+        if (minBa <= e && absoluteEnd >= 3 && far.mayStartBefore(key, absoluteEnd)) {
+            if (scanFar(absoluteEnd - 3)) {
+                nearestBackward(key, 4, 0, absoluteEnd - 3, p, e, minBa, c.ba);
+            } else {
+                convertUpTo(p + kMaxCommandLength);
+                backwardLongest(quads, quads.find(key, 0, absoluteEnd - 3), p, e, 3, minBa, c.ba);
+            }
+        }
+    }
+
+    // An absolute search compares the bytes below its end until that has
+    // cost about as much as indexing them, then uses the index: on data
+    // without repeats the few searches let through never build it.
+    bool scanFar(uint32_t end) {
+        if (scanned + end > kAbsoluteLimit / 2) return false;
+        scanned += end;
+        return true;
+    }
+
+    // The earliest of the longest copies of at least `minimum` bytes from
+    // [low, high) to p, each byte read from base (laid out as the data)
+    // against the target; key is what the data holds where base reads the
+    // target's first `bytes` bytes.
+    void nearest(const uint8_t* base, uint32_t key, uint32_t bytes, uint32_t low, uint32_t high,
+                 uint32_t p, uint32_t e, uint32_t minimum, Match& m) {
+        const uint8_t* target = data + p;
+        forEachKey(data, low, high, size, key, bytes, [&](uint32_t q) {
+            const uint32_t need = m.length + 1 > minimum ? m.length + 1 : minimum;
+            if (need > e) return false;
+            if (base != data) convertUpTo(p + kMaxCommandLength);
+            if (mayReach(target, base + q, need, e, 0)) {
+                const uint32_t t = matchLength(target, base + q, e, 0);
+                if (t >= need) m = {t, q};
+            }
+            return true;
+        });
+    }
+
+    // The same for backward copies from X = entry + bytes - 1, where the
+    // entries in [low, high) hold the target's first bytes back to front.
+    void nearestBackward(uint32_t key, uint32_t bytes, uint32_t low, uint32_t high, uint32_t p,
+                         uint32_t e, uint32_t minimum, Match& m) {
+        const uint8_t* target = data + p;
+        const uint32_t last = size - 1;
+        forEachKey(data, low, high, size, key, bytes, [&](uint32_t pos) {
+            const uint32_t need = m.length + 1 > minimum ? m.length + 1 : minimum;
+            if (need > e) return false;
+            const uint32_t x = pos + bytes - 1;
+            const uint32_t cap = x + 1 < e ? x + 1 : e;
+            if (need <= cap) {
+                convertUpTo(p + kMaxCommandLength);
+                const uint8_t* q = mirrored.get() + last - x;  // q[k] = data[x - k]
+                if (mayReach(target, q, need, cap, 0)) {
+                    const uint32_t t = matchLength(target, q, cap, 0);
+                    if (t >= need) m = {t, pos};
+                }
+            }
+            return true;
+        });
     }
 
     // keepLongest for the backward copies from X = entry + offset (the entry
@@ -223,7 +397,7 @@ struct Encoder {
 }  // namespace
 
 void encodeFormat2(EncoderFrame& f, uint8_t* data, uint32_t size) {
-    Encoder enc{data, size, {}, {}, {}, nullptr, nullptr};
+    Encoder enc{data, size, {}, {}, {}, 0, nullptr, nullptr};
     if (size < 2 || !enc.build()) {
         f.go = false;
         return;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "test_support.h"
 #include "zarni_compress.h"
 
@@ -141,6 +144,53 @@ TEST(Format2Encode, FillsWinUnlessACopyIsLonger) {
     EXPECT_EQ(zt::encode(hex("05 06 05 06 05"), 2), hex("44 05 06 FF"));
     uint8_t one = 0, out[4];
     EXPECT_EQ(ZarniRecompress(&one, out, 1, 4, 2, 0), 0u);
+}
+
+// Every absolute kind takes the earliest of two equal sources: in the first
+// searches, which compare the bytes below, and in later ones, which use the
+// index once that costs less.
+TEST(Format2Encode, AbsoluteCopiesTakeTheEarliestSourceThroughout) {
+    Bytes input = zt::noise(600);
+    for (int k = 0; k < 6; ++k)
+        std::copy_n(input.begin() + 100 + 16 * k, 8, input.begin() + 300 + 16 * k);
+    uint32_t seed = 100;
+    auto append = [&](const Bytes& part) {
+        input = concat(input, zt::noise(150, seed++));
+        input = concat(input, part);
+    };
+    for (int k = 0; k < 6; ++k) {
+        const Bytes forward(input.begin() + 100 + 16 * k, input.begin() + 108 + 16 * k);
+        Bytes reversed;
+        for (uint8_t v : forward) {
+            uint8_t r = 0;
+            for (int b = 0; b < 8; ++b) r |= static_cast<uint8_t>(((v >> b) & 1) << (7 - b));
+            reversed.push_back(r);
+        }
+        append(forward);
+        append(reversed);
+        append(Bytes(forward.rbegin(), forward.rend()));
+    }
+    const Bytes stream = zt::encode(input, 2);
+    auto count = [&](const Bytes& command) {
+        int n = 0;
+        for (auto at = stream.begin();
+             (at = std::search(at, stream.end(), command.begin(), command.end())) != stream.end();
+             ++at)
+            ++n;
+        return n;
+    };
+    auto source = [](int at) {
+        return std::pair{static_cast<uint8_t>(at >> 8), static_cast<uint8_t>(at)};
+    };
+    for (int k = 0; k < 6; ++k) {
+        const auto [high, low] = source(100 + 16 * k);
+        const auto [backHigh, backLow] = source(107 + 16 * k);
+        // In order (also the copy at 300 + 16k), bit-reversed, back to front.
+        EXPECT_EQ(count({0x87, high, low}), 2) << k;
+        EXPECT_EQ(count({0xA7, high, low}), 1) << k;
+        EXPECT_EQ(count({0xC7, backHigh, backLow}), 1) << k;
+    }
+    EXPECT_EQ(zt::decode(stream, 2).data, input);
 }
 
 }  // namespace
