@@ -204,14 +204,28 @@ struct Encoder {
         }
     }
 
-    // The filter bits that search() asks for some positions on from p.
+    // The filter bits that ask() reads first, some positions on from p. The
+    // bit-reversed and back-to-front strings' bits cost more to prefetch
+    // than the wait for them.
     void prefetchAhead(uint32_t p) const {
         uint32_t t;
-        if (!seen.ahead(p, t)) return;
-        const uint32_t b0 = t & 0xFF, b1 = (t >> 8) & 0xFF, b2 = t >> 16;
-        seen.prefetch(t);
-        seen.prefetch(kReversed[b0] | kReversed[b1] << 8 | kReversed[b2] << 16);
-        seen.prefetch(b2 | b1 << 8 | b0 << 16);
+        if (seen.ahead(p, t)) seen.prefetch(t);
+    }
+
+    // Every copy takes three bytes that start earlier: in order, bit
+    // reversed, or back to front. The filter rules out nearly every search
+    // on data without repeats. Asked before p itself is added: a string that
+    // reads the same back to front would find itself.
+    struct Seen {
+        bool forward, reversed, backward;
+    };
+    [[gnu::always_inline]] Seen ask(uint32_t p) {
+        const uint8_t* target = data + p;
+        const uint32_t reversedTriple =
+            kReversed[target[0]] | kReversed[target[1]] << 8 | kReversed[target[2]] << 16;
+        const bool reversed = seen.mayStartBefore(reversedTriple, p);
+        const bool backward = seen.mayStartBefore(target[2] | target[1] << 8 | target[0] << 16, p);
+        return {seen.mayStartBefore(p), reversed, backward};
     }
 
     // Relative sources lie 1 to 127 back and take 3 bytes; absolute ones lie
@@ -221,25 +235,23 @@ struct Encoder {
     // a relative backward copy one byte shorter still stops bit-reversed ones:
     // so the searches start there, or are skipped.
     void search(uint32_t p, uint32_t e, uint32_t beatsFills, Candidates& c) {
+        const uint32_t minBr = std::max(3u, beatsFills - 1);
+        if (minBr <= e) search(p, e, beatsFills, ask(p), c);
+    }
+
+    void search(uint32_t p, uint32_t e, uint32_t beatsFills, Seen answers, Candidates& c) {
         const uint8_t* target = data + p;
         const uint32_t near = p > kMaxDistance ? p - kMaxDistance : 0;
         const uint32_t absoluteEnd = p < kAbsoluteLimit ? p : kAbsoluteLimit;
         const uint8_t v0 = data[p], v1 = data[p + 1];
         const uint32_t min3 = std::max(3u, beatsFills), min4 = std::max(4u, beatsFills);
         const uint32_t minBr = std::max(3u, beatsFills - 1);
-        if (minBr > e) return;
-        // Every copy takes three bytes that start earlier: in order, bit
-        // reversed, or back to front. The filter rules out nearly every
-        // search on data without repeats.
-        auto starts = [&](uint32_t triple) { return seen.mayStartBefore(triple, p); };
         const uint32_t reversedPair = kReversed[v0] | kReversed[v1] << 8;
         const uint32_t reversedTriple = reversedPair | kReversed[target[2]] << 16;
         const uint32_t backTriple = target[2] | v1 << 8 | v0 << 16;
-        // Asked before p itself is added: a string that reads the same back
-        // to front would find itself.
-        const bool reversed = min3 <= e && starts(reversedTriple);
-        const bool backward = starts(backTriple);
-        const bool forward = min3 <= e && seen.mayStartBefore(p);
+        const bool reversed = min3 <= e && answers.reversed;
+        const bool backward = answers.backward;
+        const bool forward = min3 <= e && answers.forward;
         // Each absolute copy is taken only when longer than the relative copy
         // of its kind, and one not longer decides no other comparison.
         auto longer = [min4](const Match& relative) { return std::max(min4, relative.length + 1); };
@@ -413,15 +425,26 @@ void encodeFormat2(EncoderFrame& f, uint8_t* data, uint32_t size) {
         const uint32_t e = size - p < kMaxCommandLength ? size - p : kMaxCommandLength;
         const uint8_t v0 = data[p], v1 = data[p + 1];
         Candidates c;
-        if (v0 == v1) {
+        if (v0 != v1 && e >= 4 && (data[p + 2] != v0 || data[p + 3] != v1)) {
+            // No fill starts here, the common case on data without repeats:
+            // a literal unless the filter lets a search through.
+            const auto answers = enc.ask(p);
+            if (!(answers.forward | answers.reversed | answers.backward)) {
+                ++p;
+                if (p - r == kMaxCommandLength) flushLiterals(f, data, r, p);
+                continue;
+            }
+            enc.search(p, e, 3, answers, c);
+        } else if (v0 == v1) {
             const uint32_t n = runLength(data + p, e);
             if (v0 != 0 && n >= 3) c.byteFill = n;
             if (v0 == 0) c.zeroFill = n;
+            if (e >= 3) enc.search(p, e, largest(c.byteFill + 2, c.zeroFill + 3), c);
         } else {
             const uint32_t n = alternatingLength(data + p, e);
             if (n >= 4) c.wordFill = n;
+            if (e >= 3) enc.search(p, e, largest(c.wordFill + 1, 3), c);
         }
-        if (e >= 3) enc.search(p, e, largest(c.byteFill + 2, c.wordFill + 1, c.zeroFill + 3), c);
 
         const uint32_t fa = c.fa.length, fr = c.fr.length, ra = c.ra.length, rr = c.rr.length;
         const uint32_t ba = c.ba.length, br = c.br.length;
