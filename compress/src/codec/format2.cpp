@@ -196,12 +196,15 @@ struct Encoder {
     // inputs made of fills never get that far.
     void convertUpTo(uint32_t end) {
         if (end > size) end = size;
+        // Locals: stores through the byte pointers could alias the members.
         uint8_t* rev = reversedBits.get();
-        uint8_t* back = mirrored.get();
-        for (; converted < end; ++converted) {
-            rev[converted] = kReversed[data[converted]];
-            back[size - 1 - converted] = data[converted];
+        uint8_t* back = mirrored.get() + size - 1;
+        const uint8_t* in = data;
+        for (uint32_t i = converted; i < end; ++i) {
+            rev[i] = kReversed[in[i]];
+            *(back - i) = in[i];
         }
+        if (end > converted) converted = end;
     }
 
     // The filter bits that ask() reads first, some positions on from p. The
