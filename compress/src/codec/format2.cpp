@@ -8,10 +8,6 @@
 #include <memory>
 #include <new>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
-
 #include "command_header.h"
 #include "frame.h"
 #include "pair_index.h"
@@ -68,46 +64,6 @@ void decodeFormat2(DecoderFrame& f) {
 }
 
 namespace {
-
-// Bit i set where a[q + i] == x0 and a[q + i + 1] == x1, for i below n
-// (at most 64); a is readable below `readable`.
-[[gnu::always_inline]] inline uint64_t pairMask(const uint8_t* a, uint32_t q, uint32_t n,
-                                                uint32_t readable, uint8_t x0, uint8_t x1) {
-    uint64_t mask = 0;
-    uint32_t i = 0;
-#if defined(__SSE2__) || defined(_M_X64)
-    const __m128i b0 = _mm_set1_epi8(static_cast<char>(x0));
-    const __m128i b1 = _mm_set1_epi8(static_cast<char>(x1));
-    for (; i < n && q + i + 17 <= readable; i += 16) {
-        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + q + i));
-        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + q + i + 1));
-        const __m128i both = _mm_and_si128(_mm_cmpeq_epi8(first, b0), _mm_cmpeq_epi8(second, b1));
-        mask |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(both))) << i;
-    }
-#endif
-    for (; i < n; ++i)
-        if (a[q + i] == x0 && a[q + i + 1] == x1) mask |= uint64_t{1} << i;
-    return n < 64 ? mask & ((uint64_t{1} << n) - 1) : mask;
-}
-
-// Calls visit(q) for each q in [low, high) where the `bytes` (2 or 4) bytes
-// at a + q are those of key (low byte first), oldest first, until it returns
-// false. A relative source lies at most 127 bytes back: comparing them all,
-// sixteen at a time, costs less than indexing every position.
-template <class Visit>
-[[gnu::always_inline]] inline void forEachKey(const uint8_t* a, uint32_t low, uint32_t high,
-                                              uint32_t readable, uint32_t key, uint32_t bytes,
-                                              Visit visit) {
-    const auto x0 = static_cast<uint8_t>(key), x1 = static_cast<uint8_t>(key >> 8);
-    const auto x2 = static_cast<uint8_t>(key >> 16), x3 = static_cast<uint8_t>(key >> 24);
-    for (uint32_t q = low; q < high; q += 64) {
-        const uint32_t n = high - q < 64 ? high - q : 64;
-        uint64_t mask = pairMask(a, q, n, readable, x0, x1);
-        if (bytes == 4 && mask) mask &= pairMask(a, q + 2, n, readable, x2, x3);
-        for (; mask; mask &= mask - 1)
-            if (!visit(q + static_cast<uint32_t>(std::countr_zero(mask)))) return;
-    }
-}
 
 // The four-byte strings that start below a position and below 0x8000, where
 // absolute sources lie, as three bits of one word each. The triple filter

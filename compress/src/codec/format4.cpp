@@ -36,10 +36,9 @@ void decodeFormat4(DecoderFrame& f) {
 }
 
 void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
-    KeyIndex pairs, quads;
+    KeyIndex quads;
     TripleFilter seen;
-    if (size < 2 || !pairs.buildPairs(data, size, 255) || !quads.buildQuads(data, size) ||
-        !seen.build(data, size)) {
+    if (size < 2 || !quads.buildQuads(data, size) || !seen.build(data, size)) {
         f.go = false;
         return;
     }
@@ -74,8 +73,8 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
         const uint32_t triple = tripleKey(data + p);
         const bool plain = relativeMin <= e && seen.mayStartBefore(p);
         if (plain)
-            keepLongestBack(pairs, pairKey(data + p), p > 255 ? p - 255 : 0, p, data, data + p, e,
-                            relativeMin, 0, relative);
+            scanLongest(data, size, pairKey(data + p), p > 255 ? p - 255 : 0, p, data + p, e,
+                        relativeMin, relative);
         // Absolute and inverted copies need 4 bytes, so a 4-byte key finds them all.
         const uint32_t key = e >= 4 ? quadKey(data + p) : 0;
         // An inverted copy is taken only when longer than the relative one.

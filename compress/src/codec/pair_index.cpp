@@ -5,21 +5,11 @@
 
 namespace zarni::codec {
 
-bool KeyIndex::buildPairs(const uint8_t* data, uint32_t size, uint32_t window) {
-    return build(data, size, 2, window);
-}
-
-bool KeyIndex::buildQuads(const uint8_t* data, uint32_t size, uint32_t window) {
-    return build(data, size, 4, window);
-}
-
 // Sized to what can be live at once: about one bucket per position, and for
 // a window a ring of links a little longer than it.
-bool KeyIndex::build(const uint8_t* data, uint32_t size, uint32_t keyBytes, uint32_t window) {
+bool KeyIndex::buildQuads(const uint8_t* data, uint32_t size, uint32_t window) {
     data_ = data;
-    keyBytes_ = keyBytes;
-    keyMask_ = keyBytes == 2 ? 0xFFFF : 0xFFFFFFFF;
-    count_ = size >= keyBytes ? size - keyBytes + 1 : 0;
+    count_ = size >= 4 ? size - 3 : 0;
     added_ = 0;
     window_ = window;
     const bool windowed = window != kEnd;
@@ -52,7 +42,7 @@ void KeyIndex::addUpTo(uint32_t high) {
     if (window_ != kEnd && high > window_ && added_ < high - window_) added_ = high - window_;
     Bucket* buckets = buckets_;
     for (uint32_t i = added_; i < high; ++i) {
-        const uint32_t key = keyAt(i);
+        const uint32_t key = quadKey(data_ + i);
         Bucket& b = buckets[bucket(key)];
         const uint32_t t = widen(b.tail);
         if (previous_) {
@@ -88,7 +78,6 @@ KeyIndex::Range KeyIndex::findFrom(const Bucket& b, uint32_t low, uint32_t high)
     }
     return {first, high};
 }
-
 
 namespace {
 

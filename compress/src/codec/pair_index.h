@@ -1,5 +1,5 @@
-// Positions grouped by a key of the bytes that start there, each group in
-// increasing position order. It is built as the encoder advances: a search
+// Positions grouped by a key of the four bytes that start there, each group
+// in increasing position order. It is built as the encoder advances: a search
 // below position `high` first adds the positions up to there, so an encoder
 // that jumps over long fills and copies, or never searches at all, pays only
 // for what it asks. Keys share buckets of a table sized to the input; a
@@ -12,6 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 namespace zarni::codec {
 
@@ -49,12 +53,10 @@ class KeyIndex {
   public:
     static constexpr uint32_t kEnd = 0xFFFFFFFF;
 
-    // Key of the two bytes at i: data[i] + 256 * data[i+1], for i in [0, size-2].
+    // Key of the four bytes at i, little-endian, for i in [0, size-4].
     // window: no search reaches further below the highest end asked so far
     // than this, so older positions are never added and only the last ones
     // are kept, and chains are walked back from their newest entry.
-    bool buildPairs(const uint8_t* data, uint32_t size, uint32_t window = kEnd);
-    // Key of the four bytes at i, little-endian, for i in [0, size-4].
     bool buildQuads(const uint8_t* data, uint32_t size, uint32_t window = kEnd);
 
     // The positions of a search in increasing order: from first along
@@ -102,10 +104,6 @@ class KeyIndex {
         Slot head, tail;  // oldest and newest entry
     };
 
-    bool build(const uint8_t* data, uint32_t size, uint32_t keyBytes, uint32_t window);
-    [[gnu::always_inline]] uint32_t keyAt(uint32_t i) const {
-        return keyBytes_ == 2 ? pairKey(data_ + i) : quadKey(data_ + i);
-    }
     void addUpTo(uint32_t high);
     // Every search first adds the positions below its end.
     [[gnu::always_inline]] void addBelow(uint32_t high) {
@@ -114,13 +112,11 @@ class KeyIndex {
     Range findFrom(const Bucket& b, uint32_t low, uint32_t high);
     // Plain and inverted copies look up a key and its inverse: one bucket.
     [[gnu::always_inline]] uint32_t bucket(uint32_t key) const {
-        const uint32_t inverse = key ^ keyMask_;
+        const uint32_t inverse = ~key;
         return ((key < inverse ? key : inverse) * 0x9E3779B1u) >> shift_;
     }
 
     const uint8_t* data_ = nullptr;
-    uint32_t keyBytes_ = 2;
-    uint32_t keyMask_ = 0xFFFF;
     uint32_t count_ = 0;  // positions that have a key
     uint32_t added_ = 0;  // positions below this are in the chains (or too old)
     uint32_t window_ = kEnd;
@@ -331,32 +327,60 @@ inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t*
     }
 }
 
-// The match keepLongest keeps (m empty before), over a windowed index's
-// entries of key in [low, high): walked back from the newest, an older
-// candidate as long as the kept one replaces it. One pass, where keepLongest
-// needs the entries linked forward first; without its run jumps, which the
-// window's few entries can do without.
-inline void keepLongestBack(KeyIndex& index, uint32_t key, uint32_t low, uint32_t high,
-                            const uint8_t* base, const uint8_t* target, uint32_t limit,
-                            uint32_t minimum, uint8_t mask, Match& m) {
-    if (minimum > limit) return;
-    for (uint32_t pos = index.last(key, high); pos != KeyIndex::kEnd && pos >= low;
-         pos = index.previous(pos)) {
-        const uint32_t need = m.length > minimum ? m.length : minimum;
-        const uint8_t* q = base + pos;
-        if (!mayReach(target, q, need, limit, mask)) continue;
-        const uint32_t t = matchLength(target, q, limit, mask);
-        if (t < need) continue;
-        m = {t, pos};
-        if (t == limit) {
-            // Only older candidates as long are left to take its place, and
-            // on repeating data that is every one: the oldest of them, which
-            // a walk from the oldest finds first.
-            m = {};
-            keepLongest(index, index.find(key, low, pos + 1), base, target, limit, limit, mask, m);
-            return;
-        }
+// Bit i set where a[q + i] == x0 and a[q + i + 1] == x1, for i below n
+// (at most 64); a is readable below `readable`.
+[[gnu::always_inline]] inline uint64_t pairMask(const uint8_t* a, uint32_t q, uint32_t n,
+                                                uint32_t readable, uint8_t x0, uint8_t x1) {
+    uint64_t mask = 0;
+    uint32_t i = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+    const __m128i b0 = _mm_set1_epi8(static_cast<char>(x0));
+    const __m128i b1 = _mm_set1_epi8(static_cast<char>(x1));
+    for (; i < n && q + i + 17 <= readable; i += 16) {
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + q + i));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + q + i + 1));
+        const __m128i both = _mm_and_si128(_mm_cmpeq_epi8(first, b0), _mm_cmpeq_epi8(second, b1));
+        mask |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(both))) << i;
     }
+#endif
+    for (; i < n; ++i)
+        if (a[q + i] == x0 && a[q + i + 1] == x1) mask |= uint64_t{1} << i;
+    return n < 64 ? mask & ((uint64_t{1} << n) - 1) : mask;
+}
+
+// Calls visit(q) for each q in [low, high) where the `bytes` (2 or 4) bytes
+// at a + q are those of key (low byte first), oldest first, until it returns
+// false. For a window of a few hundred bytes comparing them all, sixteen at
+// a time, costs less than indexing every position.
+template <class Visit>
+[[gnu::always_inline]] inline void forEachKey(const uint8_t* a, uint32_t low, uint32_t high,
+                                              uint32_t readable, uint32_t key, uint32_t bytes,
+                                              Visit visit) {
+    const auto x0 = static_cast<uint8_t>(key), x1 = static_cast<uint8_t>(key >> 8);
+    const auto x2 = static_cast<uint8_t>(key >> 16), x3 = static_cast<uint8_t>(key >> 24);
+    for (uint32_t q = low; q < high; q += 64) {
+        const uint32_t n = high - q < 64 ? high - q : 64;
+        uint64_t mask = pairMask(a, q, n, readable, x0, x1);
+        if (bytes == 4 && mask) mask &= pairMask(a, q + 2, n, readable, x2, x3);
+        for (; mask; mask &= mask - 1)
+            if (!visit(q + static_cast<uint32_t>(std::countr_zero(mask)))) return;
+    }
+}
+
+// The match walkLongest keeps, over the positions in [low, high) of data
+// whose first two bytes are pair's: all compared, no index.
+inline void scanLongest(const uint8_t* data, uint32_t readable, uint32_t pair, uint32_t low,
+                        uint32_t high, const uint8_t* target, uint32_t limit, uint32_t minimum,
+                        Match& m) {
+    forEachKey(data, low, high, readable, pair, 2, [&](uint32_t q) {
+        const uint32_t need = m.length + 1 > minimum ? m.length + 1 : minimum;
+        if (need > limit) return false;
+        if (mayReach(target, data + q, need, limit, 0)) {
+            const uint32_t t = matchLength(target, data + q, limit, 0);
+            if (t >= need) m = {t, q};
+        }
+        return true;
+    });
 }
 
 // The common case: candidates are earlier positions of data itself.

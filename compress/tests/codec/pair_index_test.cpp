@@ -10,54 +10,51 @@
 namespace {
 
 using zarni::codec::keepLongest;
-using zarni::codec::keepLongestBack;
 using zarni::codec::KeyIndex;
 using zarni::codec::Match;
 using zarni::codec::matchLength;
 using zarni::codec::pairKey;
 using zarni::codec::quadKey;
+using zarni::codec::scanLongest;
 using zarni::codec::TripleFilter;
 using zarni::codec::tripleKey;
 
-// The walks keep the earliest of the longest matches of at least `minimum`
-// bytes, capped at the limit, plain or inverted, as trying every earlier
-// position does. Data of two byte values in runs passes most candidates'
-// first bytes, takes the run jumps and has many sources that reach the limit.
+// The searches keep the earliest of the longest matches of at least
+// `minimum` bytes, capped at the limit, as trying every earlier position
+// does: the index walk over the whole input, plain or inverted, and the
+// comparison of every pair in a window. Data of two byte values in runs
+// passes most candidates' first bytes, takes the run jumps and has many
+// sources that reach the limit.
 TEST(ChainWalk, KeepsTheEarliestLongestAsTryingEveryPositionDoes) {
     std::mt19937 rng(7);
     std::vector<uint8_t> data;
     while (data.size() < 3000) data.insert(data.end(), 1 + rng() % 9, rng() % 2 ? 0xFF : 0x00);
     const auto size = static_cast<uint32_t>(data.size());
     const uint8_t* d = data.data();
-    for (const uint32_t keyBytes : {2u, 4u}) {
-        for (const uint8_t mask : {uint8_t{0}, uint8_t{0xFF}}) {
-            // Pairs are searched in a window of 128 as format 2 does.
-            const uint32_t window = keyBytes == 2 ? 128 : KeyIndex::kEnd;
-            KeyIndex index;
-            ASSERT_TRUE(keyBytes == 2 ? index.buildPairs(d, size, window)
-                                      : index.buildQuads(d, size, window));
-            for (uint32_t p = 1; p + 4 < size; p += 3) {
-                const uint32_t limit = std::min<uint32_t>(size - p, 5 + p % 40);
-                const uint32_t minimum = keyBytes + p % 7;
-                const uint32_t low = keyBytes == 2 && p > 127 ? p - 127 : 0;
-                const uint32_t key = (keyBytes == 2 ? pairKey(d + p) : quadKey(d + p)) ^
-                                     (mask ? (keyBytes == 2 ? 0xFFFFu : 0xFFFFFFFFu) : 0u);
-                Match tried;
-                for (uint32_t q = low; q < p; ++q) {
-                    const uint32_t t = matchLength(d + p, d + q, limit, mask);
-                    if (t >= minimum && t > tried.length) tried = {t, q};
-                }
-                Match walked;
-                keepLongest(index, index.find(key, low, p), d, p, limit, minimum, mask, walked);
-                ASSERT_EQ(walked.length, tried.length) << keyBytes << " " << int{mask} << " " << p;
-                if (tried.length) ASSERT_EQ(walked.source, tried.source) << p;
-                // A window can also be walked back from the newest entry.
-                if (window == KeyIndex::kEnd) continue;
-                Match back;
-                keepLongestBack(index, key, low, p, d, d + p, limit, minimum, mask, back);
-                ASSERT_EQ(back.length, tried.length) << int{mask} << " " << p;
-                if (tried.length) ASSERT_EQ(back.source, tried.source) << p;
+    KeyIndex index;
+    ASSERT_TRUE(index.buildQuads(d, size));
+    enum Search { kPlain, kInverted, kWindowScan };  // the scan: 255 back, as format 4's
+    for (const Search search : {kPlain, kInverted, kWindowScan}) {
+        const uint8_t mask = search == kInverted ? 0xFF : 0;
+        const bool scanned = search == kWindowScan;
+        for (uint32_t p = 1; p + 4 < size; p += 3) {
+            const uint32_t limit = std::min<uint32_t>(size - p, 5 + p % 40);
+            const uint32_t minimum = (scanned ? 2 : 4) + p % 7;
+            const uint32_t low = scanned && p > 255 ? p - 255 : 0;
+            Match tried;
+            for (uint32_t q = low; q < p; ++q) {
+                const uint32_t t = matchLength(d + p, d + q, limit, mask);
+                if (t >= minimum && t > tried.length) tried = {t, q};
             }
+            Match found;
+            if (scanned) {
+                scanLongest(d, size, pairKey(d + p), low, p, d + p, limit, minimum, found);
+            } else {
+                const uint32_t key = quadKey(d + p) ^ (mask ? 0xFFFFFFFFu : 0u);
+                keepLongest(index, index.find(key, low, p), d, p, limit, minimum, mask, found);
+            }
+            ASSERT_EQ(found.length, tried.length) << int{mask} << " " << p;
+            if (tried.length) ASSERT_EQ(found.source, tried.source) << int{mask} << " " << p;
         }
     }
 }
