@@ -330,7 +330,8 @@ inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t*
 // Bit i set where a[q + i] == x0 and a[q + i + 1] == x1, for i below n
 // (at most 64); a is readable below `readable`.
 [[gnu::always_inline]] inline uint64_t pairMask(const uint8_t* a, uint32_t q, uint32_t n,
-                                                uint32_t readable, uint8_t x0, uint8_t x1) {
+                                                [[maybe_unused]] uint32_t readable, uint8_t x0,
+                                                uint8_t x1) {
     uint64_t mask = 0;
     uint32_t i = 0;
 #if defined(__SSE2__) || defined(_M_X64)
