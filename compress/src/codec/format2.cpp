@@ -278,21 +278,13 @@ struct Encoder {
     }
 
     // The earliest of the longest copies of at least `minimum` bytes from
-    // [low, high) to p, each byte read from base (laid out as the data)
-    // against the target; key is what the data holds where base reads the
-    // target's first `bytes` bytes.
+    // [low, high) to p, each byte read from base (the data or its bit-reversed
+    // copy, converted once a candidate needs it); key is what the data holds
+    // where base reads the target's first `bytes` bytes.
     void nearest(const uint8_t* base, uint32_t key, uint32_t bytes, uint32_t low, uint32_t high,
                  uint32_t p, uint32_t e, uint32_t minimum, Match& m) {
-        const uint8_t* target = data + p;
-        forEachKey(data, low, high, size, key, bytes, [&](uint32_t q) {
-            const uint32_t need = m.length + 1 > minimum ? m.length + 1 : minimum;
-            if (need > e) return false;
+        scanLongest(data, size, key, bytes, low, high, base, data + p, e, minimum, m, [&] {
             if (base != data) convertUpTo(p + kMaxCommandLength);
-            if (mayReach(target, base + q, need, e, 0)) {
-                const uint32_t t = matchLength(target, base + q, e, 0);
-                if (t >= need) m = {t, q};
-            }
-            return true;
         });
     }
 

@@ -369,19 +369,29 @@ template <class Visit>
 }
 
 // The match walkLongest keeps, over the positions in [low, high) of data
-// whose first two bytes are pair's: all compared, no index.
-inline void scanLongest(const uint8_t* data, uint32_t readable, uint32_t pair, uint32_t low,
-                        uint32_t high, const uint8_t* target, uint32_t limit, uint32_t minimum,
-                        Match& m) {
-    forEachKey(data, low, high, readable, pair, 2, [&](uint32_t q) {
+// whose first `bytes` (2 or 4) bytes are key's: all compared, no index.
+// Candidates are read from base, laid out as data (the data itself, or a
+// converted copy that ready() completes before the first one is read).
+template <class Ready>
+inline void scanLongest(const uint8_t* data, uint32_t readable, uint32_t key, uint32_t bytes,
+                        uint32_t low, uint32_t high, const uint8_t* base, const uint8_t* target,
+                        uint32_t limit, uint32_t minimum, Match& m, Ready ready) {
+    forEachKey(data, low, high, readable, key, bytes, [&](uint32_t q) {
         const uint32_t need = m.length + 1 > minimum ? m.length + 1 : minimum;
         if (need > limit) return false;
-        if (mayReach(target, data + q, need, limit, 0)) {
-            const uint32_t t = matchLength(target, data + q, limit, 0);
+        ready();
+        if (mayReach(target, base + q, need, limit, 0)) {
+            const uint32_t t = matchLength(target, base + q, limit, 0);
             if (t >= need) m = {t, q};
         }
         return true;
     });
+}
+
+inline void scanLongest(const uint8_t* data, uint32_t readable, uint32_t pair, uint32_t low,
+                        uint32_t high, const uint8_t* target, uint32_t limit, uint32_t minimum,
+                        Match& m) {
+    scanLongest(data, readable, pair, 2, low, high, data, target, limit, minimum, m, [] {});
 }
 
 // The common case: candidates are earlier positions of data itself.
