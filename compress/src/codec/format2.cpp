@@ -28,6 +28,14 @@ constexpr std::array<uint8_t, 256> kReversed = [] {
     return t;
 }();
 
+// The bytes of x in reverse order (std::byteswap comes with C++23); compilers
+// make the shifts one instruction.
+constexpr uint64_t byteSwap(uint64_t x) {
+    x = (x >> 8 & 0x00FF00FF00FF00FFull) | (x & 0x00FF00FF00FF00FFull) << 8;
+    x = (x >> 16 & 0x0000FFFF0000FFFFull) | (x & 0x0000FFFF0000FFFFull) << 16;
+    return x >> 32 | x << 32;
+}
+
 }  // namespace
 
 void decodeFormat2(DecoderFrame& f) {
@@ -149,14 +157,31 @@ struct Encoder {
     }
 
     // The searches at p read sources below p and at most 1024 bytes on;
-    // inputs made of fills never get that far.
-    void convertUpTo(uint32_t end) {
+    // inputs made of fills never get that far. Asked at every candidate:
+    // the test is inline, the work is not.
+    [[gnu::always_inline]] void convertFor(uint32_t p) {
+        if (converted < size && converted < p + kMaxCommandLength)
+            convertUpTo(p + kMaxCommandLength);
+    }
+    [[gnu::noinline]] void convertUpTo(uint32_t end) {
         if (end > size) end = size;
         // Locals: stores through the byte pointers could alias the members.
         uint8_t* rev = reversedBits.get();
         uint8_t* back = mirrored.get() + size - 1;
         const uint8_t* in = data;
-        for (uint32_t i = converted; i < end; ++i) {
+        uint32_t i = converted;
+        // Eight bytes at a time: the sanitized builds check a word once.
+        for (; i + 8 <= end; i += 8) {
+            uint64_t x;
+            std::memcpy(&x, in + i, 8);
+            uint64_t r = (x >> 4 & 0x0F0F0F0F0F0F0F0Full) | (x & 0x0F0F0F0F0F0F0F0Full) << 4;
+            r = (r >> 2 & 0x3333333333333333ull) | (r & 0x3333333333333333ull) << 2;
+            r = (r >> 1 & 0x5555555555555555ull) | (r & 0x5555555555555555ull) << 1;
+            std::memcpy(rev + i, &r, 8);
+            const uint64_t m = byteSwap(x);
+            std::memcpy(back - i - 7, &m, 8);
+        }
+        for (; i < end; ++i) {
             rev[i] = kReversed[in[i]];
             *(back - i) = in[i];
         }
@@ -241,7 +266,7 @@ struct Encoder {
                 if (scanFar(absoluteEnd)) {
                     nearest(rev, key, 4, 0, absoluteEnd, p, e, minRa, c.ra);
                 } else {
-                    convertUpTo(p + kMaxCommandLength);
+                    convertFor(p);
                     keepLongest(quads, quads.find(key, 0, absoluteEnd), rev, target, e, minRa, 0,
                                 c.ra);
                 }
@@ -262,7 +287,7 @@ struct Encoder {
             if (scanFar(absoluteEnd - 3)) {
                 nearestBackward(key, 4, 0, absoluteEnd - 3, p, e, minBa, c.ba);
             } else {
-                convertUpTo(p + kMaxCommandLength);
+                convertFor(p);
                 backwardLongest(quads, quads.find(key, 0, absoluteEnd - 3), p, e, 3, minBa, c.ba);
             }
         }
@@ -284,7 +309,7 @@ struct Encoder {
     void nearest(const uint8_t* base, uint32_t key, uint32_t bytes, uint32_t low, uint32_t high,
                  uint32_t p, uint32_t e, uint32_t minimum, Match& m) {
         scanLongest(data, size, key, bytes, low, high, base, data + p, e, minimum, m, [&] {
-            if (base != data) convertUpTo(p + kMaxCommandLength);
+            if (base != data) convertFor(p);
         });
     }
 
@@ -300,7 +325,7 @@ struct Encoder {
             const uint32_t x = pos + bytes - 1;
             const uint32_t cap = x + 1 < e ? x + 1 : e;
             if (need <= cap) {
-                convertUpTo(p + kMaxCommandLength);
+                convertFor(p);
                 const uint8_t* q = mirrored.get() + last - x;  // q[k] = data[x - k]
                 if (mayReach(target, q, need, cap, 0)) {
                     const uint32_t t = matchLength(target, q, cap, 0);
