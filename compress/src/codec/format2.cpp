@@ -226,7 +226,10 @@ struct Encoder {
     void search(uint32_t p, uint32_t e, uint32_t beatsFills, Seen answers, Candidates& c) {
         const uint8_t* target = data + p;
         const uint32_t near = p > kMaxDistance ? p - kMaxDistance : 0;
-        const uint32_t absoluteEnd = p < kAbsoluteLimit ? p : kAbsoluteLimit;
+        // An absolute copy is taken only when longer than the relative one of
+        // its kind, and every source inside the relative window has been
+        // measured for that: absolute searches end where the window starts.
+        const uint32_t absoluteEnd = std::min(near, kAbsoluteLimit);
         const uint8_t v0 = data[p], v1 = data[p + 1];
         const uint32_t min3 = std::max(3u, beatsFills), min4 = std::max(4u, beatsFills);
         const uint32_t minBr = std::max(3u, beatsFills - 1);
@@ -283,12 +286,14 @@ struct Encoder {
         nearestBackward(v1 | v0 << 8, 2, nearPair, p > 0 ? p - 1 : 0, p, e, minBr, c.br);
         const uint32_t minBa = longer(c.br);
         const uint32_t key = minBa <= e ? target[3] | backTriple << 8 : 0;
-        if (minBa <= e && absoluteEnd >= 3 && far.mayStartBefore(key, absoluteEnd)) {
-            if (scanFar(absoluteEnd - 3)) {
-                nearestBackward(key, 4, 0, absoluteEnd - 3, p, e, minBa, c.ba);
+        // Entries below backEnd copy from X = entry + 3 before the window's p - 127.
+        const uint32_t backEnd = std::min(nearPair > 2 ? nearPair - 2 : 0, kAbsoluteLimit - 3);
+        if (minBa <= e && backEnd > 0 && far.mayStartBefore(key, backEnd)) {
+            if (scanFar(backEnd)) {
+                nearestBackward(key, 4, 0, backEnd, p, e, minBa, c.ba);
             } else {
                 convertFor(p);
-                backwardLongest(quads, quads.find(key, 0, absoluteEnd - 3), p, e, 3, minBa, c.ba);
+                backwardLongest(quads, quads.find(key, 0, backEnd), p, e, 3, minBa, c.ba);
             }
         }
     }

@@ -96,6 +96,16 @@ TEST(Format2Encode, DistancesUpTo127AreRelativeBeyondThemAbsolute) {
     stream = zt::encode(far, 2);
     EXPECT_EQ(Bytes(stream.end() - 4, stream.end()), hex("85 00 03 FF"));
     EXPECT_EQ(zt::decode(stream, 2).data, far);
+
+    // Backward copies count the distance to the byte they start from.
+    for (const uint32_t back : {127u, 128u}) {
+        Bytes input = zt::noise(140);
+        for (uint32_t x = 140 - back, k = 0; k < 6; ++k) input.push_back(input[x - k]);
+        stream = zt::encode(input, 2);
+        const Bytes tail = back == 127 ? hex("C5 FF FF") : hex("C5 00 0C FF");
+        EXPECT_EQ(Bytes(stream.end() - tail.size(), stream.end()), tail) << back;
+        EXPECT_EQ(zt::decode(stream, 2).data, input);
+    }
 }
 
 TEST(Format2Encode, BitReversedAndBackwardRepeatsFarBack) {
