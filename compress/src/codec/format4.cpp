@@ -72,9 +72,9 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
         // every search.
         const uint32_t triple = tripleKey(data + p);
         const bool plain = relativeMin <= e && seen.mayStartBefore(p);
+        const uint32_t near = p > 255 ? p - 255 : 0;
         if (plain)
-            scanLongest(data, size, pairKey(data + p), p > 255 ? p - 255 : 0, p, data + p, e,
-                        relativeMin, relative);
+            scanLongest(data, size, pairKey(data + p), near, p, data + p, e, relativeMin, relative);
         // Absolute and inverted copies need 4 bytes, so a 4-byte key finds them all.
         const uint32_t key = e >= 4 ? quadKey(data + p) : 0;
         // An inverted copy is taken only when longer than the relative one.
@@ -83,8 +83,10 @@ void encodeFormat4(EncoderFrame& f, uint8_t* data, uint32_t size) {
             keepLongest(quads, quads.find(~key, 0, p), data, p, e, invertedMin, 0xFF, inverted);
         const uint32_t absoluteMin =
             largest(4u, beatsFills, relative.length + 2, inverted.length + 1);
-        if (plain && absoluteMin <= e)
-            keepLongest(quads, quads.find(key, 0, p), data, p, e, absoluteMin, 0, absolute);
+        // The relative search measured every source in its window, and an
+        // absolute copy must be longer: the search ends where the window starts.
+        if (plain && absoluteMin <= e && near > 0)
+            keepLongest(quads, quads.find(key, 0, near), data, p, e, absoluteMin, 0, absolute);
 
         const uint32_t o = absolute.length, m = relative.length, lv = inverted.length;
         if (!(o | m | lv | bf | w | inc)) {

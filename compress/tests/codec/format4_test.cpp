@@ -200,6 +200,18 @@ TEST(Format4Encode, FarRepeatsUseAbsoluteCopiesLowByteFirst) {
     EXPECT_EQ(zt::decode(stream, 4).data, input);
 }
 
+TEST(Format4Encode, DistancesUpTo255AreRelativeBeyondThemAbsolute) {
+    for (const uint32_t back : {255u, 256u}) {
+        Bytes input = withoutCandidates(300);
+        for (uint32_t i = 0; i < 8; ++i) input.push_back(input[300 - back + i]);
+        const Bytes stream = zt::encode(input, 4);
+        const Bytes tail = back == 255 ? hex("C7 FF FF") : hex("87 2C 00 FF");
+        ASSERT_GE(stream.size(), tail.size());
+        EXPECT_EQ(Bytes(stream.end() - tail.size(), stream.end()), tail) << back;
+        EXPECT_EQ(zt::decode(stream, 4).data, input);
+    }
+}
+
 TEST(Format4Encode, InvertedRepeatsUseCommand5) {
     Bytes input = withoutCandidates(300);
     for (int i = 0; i < 10; ++i) input.push_back(static_cast<uint8_t>(~input[20 + i]));
