@@ -156,15 +156,21 @@ uint32_t smaller(uint32_t a, uint32_t b) {
     return a < b ? a : b;
 }
 
-// Whole repeats of the first Group bytes, counted in bytes. Byte compares:
-// a memcmp call for two or three bytes costs more than the bytes, most of
-// all under the sanitizers, which check every call.
+// The first two or three bytes of a and b are equal. Not memcmp: the
+// sanitizers check every call of it, and these run at every position.
+template <uint32_t Group>
+bool sameGroup(const uint8_t* a, const uint8_t* b) {
+    uint16_t x, y;
+    std::memcpy(&x, a, 2);
+    std::memcpy(&y, b, 2);
+    return x == y && (Group == 2 || a[2] == b[2]);
+}
+
+// Whole repeats of the first Group bytes, counted in bytes.
 template <uint32_t Group>
 uint32_t groupLength(const uint8_t* p, uint32_t limit) {
     uint32_t n = Group;
-    for (; n + Group <= limit; n += Group)
-        for (uint32_t i = 0; i < Group; ++i)
-            if (p[n + i] != p[i]) return n;
+    while (n + Group <= limit && sameGroup<Group>(p + n, p)) n += Group;
     return n;
 }
 
@@ -431,9 +437,7 @@ void recodeRun(EncoderFrame& f, const uint8_t* data, uint32_t s, uint32_t e) {
         while (c + 2 * pairs + 2 <= e && d[2 * pairs] == d[0]) ++pairs;
         while (c + 3 * triples + 3 <= e && d[3 * triples] == d[0] && d[3 * triples + 1] == d[1])
             ++triples;
-        while (c + 4 * quads + 4 <= e && d[4 * quads] == d[0] && d[4 * quads + 1] == d[1] &&
-               d[4 * quads + 2] == d[2])
-            ++quads;
+        while (c + 4 * quads + 4 <= e && sameGroup<3>(d + 4 * quads, d)) ++quads;
         const int savePairs = pairs >= 4 ? static_cast<int>(pairs) - 3 : 0;
         const int saveTriples = triples >= 3 ? 2 * static_cast<int>(triples) - 4 : 0;
         const int saveQuads = quads >= 2 ? 3 * static_cast<int>(quads) - 5 : 0;
