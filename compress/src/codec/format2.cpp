@@ -368,17 +368,19 @@ struct Encoder {
                     const uint32_t down = 1 + matchLength(q + 1, q, cap - 1, 0);
                     const uint32_t up = 1 + matchLength(data + x + 1, data + x, last - x, 0);
                     const uint32_t enough = need < run ? need : run;
-                    uint32_t jump = 0;
-                    if (down > run) {
-                        jump = up - 1;
+                    if (down >= run) {
+                        // Every later X in the run reads it back further: the
+                        // walk goes on after the run's end.
+                        pos += up - 1;
+                        if (pos >= r.high) return;
                     } else if (down < enough) {
-                        jump = enough - down < up - 1 ? enough - down : up - 1;
+                        uint32_t jump = enough - down < up - 1 ? enough - down : up - 1;
                         // Land on an entry of this key: offset + 1 bytes of the run.
                         if (down + jump < offset + 1) jump = 0;
-                    }
-                    if (jump) {
-                        pos += jump;
-                        continue;
+                        if (jump) {
+                            pos += jump;
+                            continue;
+                        }
                     }
                 }
             }

@@ -309,18 +309,18 @@ inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t*
             if (t >= need) m = {t, pos};
         } else if (q[0] == v && q[3] == v) {
             // A run at pos longer than the target's fails at byte run, and so
-            // do the positions after it up to run bytes before its end; one
-            // too short fails, and so does the rest of it.
+            // do the positions after it up to run bytes before its end. One
+            // not longer matches its length at most, too few here, and the
+            // rest of it fewer: the walk goes on after the run's last entry.
+            // (An entry of another key may hold fewer than four.)
             const uint32_t length = matchLength(q + 1, q, limit - 1, 0) + 1;
-            uint32_t jump = 0;
             if (length > run) {
-                jump = length - run;
-            } else if (length > 4 && length < (need < run ? need : run)) {
-                jump = length - 4;
-            }
-            if (jump) {
-                pos += jump;
+                pos += length - run;
                 continue;
+            }
+            if (length >= 4) {
+                pos += length - 4;
+                if (pos >= r.high) return;
             }
         }
         pos = index.next(pos);

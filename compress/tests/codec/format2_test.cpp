@@ -123,10 +123,15 @@ TEST(Format2Encode, BitReversedAndBackwardRepeatsFarBack) {
 }
 
 // Read back to front, the target (ten 0x10, then 42 41) first appears from
-// 0x35: before it lie a run of 0x10 longer than ten and, in the same run, ends
-// with too few; the source is neither.
+// 0x35 on: before it lie a run of 0x10 longer than ten and, in the same run,
+// ends with too few; the source is neither. Twelve repeats of a block come
+// first: their searches use up the direct comparisons, so the runs are
+// walked in the index.
 TEST(Format2Encode, BackwardSourceAmongRunsOfTheOpeningByte) {
-    Bytes input(40, 0x10);
+    Bytes prefix;
+    const Bytes block = zt::noise(300, 7);
+    for (int i = 0; i < 12; ++i) prefix = concat(prefix, block);
+    Bytes input = concat(prefix, Bytes(40, 0x10));
     input.insert(input.end(), {0x41, 0x42, 0x41, 0x42});
     input.insert(input.end(), 25, 0x10);
     const Bytes filler = zt::noise(200);
@@ -134,7 +139,19 @@ TEST(Format2Encode, BackwardSourceAmongRunsOfTheOpeningByte) {
     input.insert(input.end(), 10, 0x10);
     input.insert(input.end(), {0x42, 0x41});
     Bytes stream = zt::encode(input, 2);
-    EXPECT_EQ(Bytes(stream.end() - 4, stream.end()), hex("CB 00 35 FF"));
+    EXPECT_EQ(Bytes(stream.end() - 4, stream.end()), hex("CB 0E 45 FF"));  // 3600 + 0x35
+    EXPECT_EQ(zt::decode(stream, 2).data, input);
+
+    // A run as long as the target's, first met one byte short of it: the
+    // source is the next X, 0x42 on.
+    input = concat(prefix, zt::noise(60));
+    input.insert(input.end(), {0x41, 0x42});
+    input.insert(input.end(), 5, 0x10);
+    input.insert(input.end(), filler.begin(), filler.end());
+    input.insert(input.end(), 5, 0x10);
+    input.insert(input.end(), {0x42, 0x41});
+    stream = zt::encode(input, 2);
+    EXPECT_EQ(Bytes(stream.end() - 4, stream.end()), hex("C6 0E 52 FF"));
     EXPECT_EQ(zt::decode(stream, 2).data, input);
 }
 
