@@ -156,21 +156,10 @@ uint32_t smaller(uint32_t a, uint32_t b) {
     return a < b ? a : b;
 }
 
-// The first two or three bytes of a and b are equal. Not memcmp: the
-// sanitizers check every call of it, and these run at every position.
-template <uint32_t Group>
-bool sameGroup(const uint8_t* a, const uint8_t* b) {
-    uint16_t x, y;
-    std::memcpy(&x, a, 2);
-    std::memcpy(&y, b, 2);
-    return x == y && (Group == 2 || a[2] == b[2]);
-}
-
-// Whole repeats of the first Group bytes, counted in bytes.
-template <uint32_t Group>
-uint32_t groupLength(const uint8_t* p, uint32_t limit) {
-    uint32_t n = Group;
-    while (n + Group <= limit && sameGroup<Group>(p + n, p)) n += Group;
+// Whole repeats of the first `group` bytes, counted in bytes.
+uint32_t groupLength(const uint8_t* p, uint32_t limit, uint32_t group) {
+    uint32_t n = group;
+    while (n + group <= limit && std::memcmp(p + n, p, group) == 0) n += group;
     return n;
 }
 
@@ -297,10 +286,10 @@ struct MainPass {
             if (t >= 3 && v0 < 16) c.offer(kNibbleFill, smaller(t, 16));
             if (t >= 4) c.offer(kByteFill, t);
         }
-        const uint32_t pair = groupLength<2>(d, smaller(rem, 514));
+        const uint32_t pair = groupLength(d, smaller(rem, 514), 2);
         if (pair >= 4) c.offer(v0 < 16 && v1 < 16 ? kNibblePair : kPairFill, pair);
         if (p + 2 < size) {
-            const uint32_t triple = groupLength<3>(d, smaller(rem, 771));
+            const uint32_t triple = groupLength(d, smaller(rem, 771), 3);
             if (triple >= 6) c.offer(kTriple, triple);
         }
         if (v1 == static_cast<uint8_t>(v0 + 1)) {
@@ -437,7 +426,7 @@ void recodeRun(EncoderFrame& f, const uint8_t* data, uint32_t s, uint32_t e) {
         while (c + 2 * pairs + 2 <= e && d[2 * pairs] == d[0]) ++pairs;
         while (c + 3 * triples + 3 <= e && d[3 * triples] == d[0] && d[3 * triples + 1] == d[1])
             ++triples;
-        while (c + 4 * quads + 4 <= e && sameGroup<3>(d + 4 * quads, d)) ++quads;
+        while (c + 4 * quads + 4 <= e && std::memcmp(d + 4 * quads, d, 3) == 0) ++quads;
         const int savePairs = pairs >= 4 ? static_cast<int>(pairs) - 3 : 0;
         const int saveTriples = triples >= 3 ? 2 * static_cast<int>(triples) - 4 : 0;
         const int saveQuads = quads >= 2 ? 3 * static_cast<int>(quads) - 5 : 0;
