@@ -342,10 +342,12 @@ struct Encoder {
     }
 
     // keepLongest for the backward copies from X = entry + offset (the entry
-    // holds data[X - offset, X]). As there, when the target opens with a run,
-    // a candidate inside a run of that byte fails when its run back from X
-    // is longer than the target's or too short for the length needed, and so
-    // do the next positions of the run until that changes: the walk jumps.
+    // holds data[X - offset, X]). When the target opens with a run, a
+    // candidate inside a run of that byte whose run back from X is too short
+    // for the length needed fails, and so do the next positions until it is
+    // long enough: the walk jumps there. Each later X reads the run back
+    // further, so one that reads back as far as the target's run and fails
+    // leaves the rest of the run failing: the walk goes on after it.
     void backwardLongest(const KeyIndex& index, KeyIndex::Range r, uint32_t p, uint32_t e,
                          uint32_t offset, uint32_t minimum, Match& m) const {
         const uint8_t* target = data + p;
@@ -369,8 +371,6 @@ struct Encoder {
                     const uint32_t up = 1 + matchLength(data + x + 1, data + x, last - x, 0);
                     const uint32_t enough = need < run ? need : run;
                     if (down >= run) {
-                        // Every later X in the run reads it back further: the
-                        // walk goes on after the run's end.
                         pos += up - 1;
                         if (pos >= r.high) return;
                     } else if (down < enough) {

@@ -285,11 +285,12 @@ inline void walkLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t*
 }
 
 // walkLongest, and when the target opens with a run of equal bytes, a
-// candidate inside a run of them fails if that run is longer than the
-// target's (at the target's first other byte) or too short for the length
-// needed, and so do the next positions of its run up to where that changes:
-// the walk jumps there, an entry of the same key. On maps of long runs that
-// is most of the chain.
+// candidate inside a run of them that is longer than the target's fails at
+// the target's first other byte, and so do the next positions of its run
+// until as many bytes of it are left: the walk jumps there, an entry of the
+// same key. One not longer that fails leaves every later position of its run
+// failing too: the walk goes on after the run. On maps of long runs that is
+// most of the chain.
 inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t* base,
                         const uint8_t* target, uint32_t limit, uint32_t minimum, uint8_t mask,
                         Match& m) {
@@ -308,16 +309,13 @@ inline void keepLongest(const KeyIndex& index, KeyIndex::Range r, const uint8_t*
             const uint32_t t = matchLength(target, q, limit, mask);
             if (t >= need) m = {t, pos};
         } else if (q[0] == v && q[3] == v) {
-            // A run at pos longer than the target's fails at byte run, and so
-            // do the positions after it up to run bytes before its end. One
-            // not longer matches its length at most, too few here, and the
-            // rest of it fewer: the walk goes on after the run's last entry.
-            // (An entry of another key may hold fewer than four.)
             const uint32_t length = matchLength(q + 1, q, limit - 1, 0) + 1;
             if (length > run) {
                 pos += length - run;
                 continue;
             }
+            // Not longer, it matched its length at most, and the rest of the
+            // run fewer. An entry of another key may hold fewer than four.
             if (length >= 4) {
                 pos += length - 4;
                 if (pos >= r.high) return;
